@@ -1,0 +1,103 @@
+#include "startup.h"
+
+#include "app_state.h"
+#include "configuration.h"
+#include "handles.h"
+#include "mail/tray_icon.h"
+#include "res/resource.h"
+#include "window/notification_window.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+namespace {
+
+constexpr char singleInstanceEventName[] = "Quillet";
+constexpr int notificationWidth = 400;
+constexpr int notificationHeight = 450;
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+void runMessageLoop() {
+    // No translation and no dialog manager: every message goes straight to its window
+    // procedure, and MAPI's notification window is served by the same loop.
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        DispatchMessageA(&message);
+}
+
+} // namespace
+
+void centerOnScreen(Placement& placement) {
+    UniqueHdc display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    const int width = GetDeviceCaps(display.get(), HORZRES);
+    const int height = GetDeviceCaps(display.get(), VERTRES);
+    placement.x = width / 2 - placement.width / 2;
+    placement.y = height / 2 - placement.height / 2;
+}
+
+void trimWorkingSet() {
+    SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
+}
+
+void hideNotificationWindow() {
+    app->mailPending = 0;
+    SendMessageA(app->animation, ACM_STOP, 0, 0);
+    ShowWindow(app->mainWindow, SW_HIDE);
+    trimWorkingSet();
+}
+
+bool isInstallCommand(std::string_view commandTail) {
+    return equalsIgnoringCase(commandTail, "INSTALL");
+}
+
+int runTavinel(HINSTANCE instance, const char* commandTail) {
+    OleInitialize(nullptr); // without OLE only reading in Outlook fails, and it says so then
+    InitCommonControls();
+    trimWorkingSet();
+
+    // Only the event's existence matters; its handle stays open for the life of the process.
+    CreateEventA(nullptr, FALSE, FALSE, singleInstanceEventName);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        MessageBoxA(nullptr, "Tavinel already running", "Warning", MB_ICONEXCLAMATION | MB_OK);
+        return 0;
+    }
+
+    createAppState();
+    app->instance = instance;
+    const int iconGroups[] = {IDI_ENVELOPE, IDI_BLANK, IDI_ENVELOPE_AGAIN, IDI_BLANK_AGAIN};
+    for (int i = 0; i < 4; ++i)
+        app->trayIcons[i] = LoadIconA(instance, MAKEINTRESOURCEA(iconGroups[i]));
+
+    app->mainWindow = createNotificationWindow(instance);
+    Placement placement{0, 0, notificationWidth, notificationHeight};
+    centerOnScreen(placement);
+    SetWindowPos(app->mainWindow, HWND_TOPMOST, placement.x, placement.y, 0, 0, SWP_NOSIZE);
+    ShowWindow(app->mainWindow, SW_HIDE);
+
+    const bool loaded = loadConfiguration() != 0;
+    const bool install = isInstallCommand(commandTail ? commandTail : "");
+    (void)loaded;
+    (void)install;
+
+    if (!loadConfiguration()) {
+        MessageBoxA(nullptr, "Tavinel cannot starts bad registry configuration", "Warning",
+                    MB_ICONEXCLAMATION | MB_OK);
+    } else {
+        trimWorkingSet();
+        runMessageLoop();
+    }
+
+    // Usually the second deletion: the window deleted the icon when it was destroyed.
+    updateTrayIcon(NIM_DELETE, app->mainWindow, LoadIconA(instance, MAKEINTRESOURCEA(IDI_ENVELOPE)));
+    return 0;
+}

@@ -1,0 +1,26 @@
+#include "tray_icon.h"
+
+#include "app/messages.h"
+
+#include <cstring>
+
+ShellNotifyIconFn shellNotifyIcon = &Shell_NotifyIconA;
+
+NOTIFYICONDATAA trayIconData(HWND window, HICON icon) {
+    NOTIFYICONDATAA data{};
+    // The first version of the structure: what every shell since Windows 95 accepts, and the
+    // right size for the build's pointer width.
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = trayIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAY_CALLBACK;
+    data.hIcon = icon;
+    std::strcpy(data.szTip, "Tavinel");
+    return data;
+}
+
+BOOL updateTrayIcon(DWORD action, HWND window, HICON icon) {
+    NOTIFYICONDATAA data = trayIconData(window, icon);
+    return shellNotifyIcon(action, &data);
+}

@@ -1,0 +1,18 @@
+// The program's one icon in the notification area.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+inline constexpr UINT trayIconId = 4097;
+
+// The description every caller fills the same way: window, identifier 4097, the callback
+// message, the icon and the tip "Tavinel".
+NOTIFYICONDATAA trayIconData(HWND window, HICON icon);
+
+// Adds, changes or deletes the icon (NIM_ADD, NIM_MODIFY, NIM_DELETE).
+BOOL updateTrayIcon(DWORD action, HWND window, HICON icon);
+
+// The shell call behind updateTrayIcon. Tests point it elsewhere to watch the icon, which the
+// shell does not let anyone read back.
+using ShellNotifyIconFn = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+extern ShellNotifyIconFn shellNotifyIcon;

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the Windows program and its Wine tests (x86-64), and optionally the other builds.
+#   scripts/build.sh [win64|win32|native]...   (default: win64)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=${TAVINEL_JOBS:-2}
+
+configure_and_build() {
+    local dir=$1; shift
+    cmake -S "$root" -B "$root/build/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$root/build/$dir" -j "$jobs"
+}
+
+for target in "${@:-win64}"; do
+    case $target in
+    win64) configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" ;;
+    win32) configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" ;;
+    native)
+        configure_and_build native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+            -DTAVINEL_SANITIZE=ON ;;
+    *) echo "unknown build: $target" >&2; exit 2 ;;
+    esac
+done

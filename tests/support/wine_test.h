@@ -1,0 +1,77 @@
+// Helpers for tests that run under Wine: message pumping, finding and reading windows (also
+// of another process), the tray callback, message boxes, child processes and the registry.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wt {
+
+// Dispatches this thread's messages until `done` holds or the time runs out; returns `done()`.
+bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
+void pumpFor(DWORD milliseconds);
+
+// Top-level windows, hidden ones included. A process id of 0 matches any process; a null
+// class matches any class.
+HWND findWindow(const char* title, DWORD processId = 0, const char* className = nullptr);
+HWND waitForWindow(const char* title, DWORD processId = 0, DWORD timeoutMs = 10000,
+                   const char* className = nullptr);
+std::vector<HWND> topLevelWindows(DWORD processId);
+
+// Texts through WM_GETTEXT, which the system marshals between processes.
+std::string windowText(HWND window);
+std::string controlText(HWND dialog, int controlId);
+
+// What the shell sends when the user clicks the tray icon.
+void postTrayMouse(HWND window, UINT mouseMessage);
+
+struct MessageBoxText {
+    std::string caption;
+    std::string text;
+};
+// Waits for a message box of the process, reads it and presses its first button.
+std::optional<MessageBoxText> dismissMessageBox(DWORD processId, DWORD timeoutMs = 10000);
+
+// A child process that is killed if the test leaves it running.
+class Process {
+public:
+    Process(const std::string& exe, const std::string& arguments = {});
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    DWORD id() const { return info_.dwProcessId; }
+    HANDLE handle() const { return info_.hProcess; }
+    bool running() const;
+    // The exit code, or nothing when the process still runs after the time-out.
+    std::optional<DWORD> waitForExit(DWORD timeoutMs = 10000);
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// The folder of the running test executable, where tavinel.exe is built too.
+std::string binaryDir();
+std::string tavinelExe();
+
+// The program's configuration key, written the way the setup dialog writes it.
+class ConfigurationKey {
+public:
+    ConfigurationKey();  // starts from an empty key
+    ~ConfigurationKey(); // leaves no key behind
+    static void remove();
+    void setNumber(const char* name, DWORD value);
+    void setText(const char* name, const std::string& text); // REG_SZ with its terminator
+    void setRaw(const char* name, DWORD type, const void* data, DWORD size);
+    // A configuration that loads: version 12, Outlook, nothing else switched on.
+    void writeValid();
+
+private:
+    HKEY key_{};
+};
+
+} // namespace wt
