@@ -42,5 +42,10 @@ wine_session_start() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1
     fi
+    if [ -n "${TAVINEL_XVFB_PID:-}" ]; then
+        # No window manager runs on Xvfb: unmanaged windows spare Wine its 2 s wait for one
+        # at every hide.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    fi
     wineserver -w
 }

@@ -95,6 +95,11 @@ std::string controlText(HWND dialog, int controlId) {
     return windowText(GetDlgItem(dialog, controlId));
 }
 
+bool trayShowsIcons() {
+    HWND tray = FindWindowA(nullptr, "Wine System Tray");
+    return tray && IsWindowVisible(tray);
+}
+
 void postTrayMouse(HWND window, UINT mouseMessage) {
     PostMessageA(window, trayCallbackMessage, trayIconIdentifier, mouseMessage);
 }

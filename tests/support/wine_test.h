@@ -26,6 +26,10 @@ std::vector<HWND> topLevelWindows(DWORD processId);
 std::string windowText(HWND window);
 std::string controlText(HWND dialog, int controlId);
 
+// Whether the shell shows any tray icon: Wine's stand-alone tray window is visible exactly
+// while it holds icons.
+bool trayShowsIcons();
+
 // What the shell sends when the user clicks the tray icon.
 void postTrayMouse(HWND window, UINT mouseMessage);
 

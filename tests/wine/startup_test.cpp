@@ -66,12 +66,15 @@ TEST_F(Startup, ExitFromTheTrayMenuEndsWithCodeZero) {
     ASSERT_NE(window, nullptr);
 
     wt::postTrayMouse(window, WM_RBUTTONDOWN);
+    EXPECT_TRUE(wt::pumpUntil(wt::trayShowsIcons)) << "the envelope is in the tray";
+
     HWND menu = wt::waitForWindow(nullptr, program.id(), 5000, "#32768");
     ASSERT_NE(menu, nullptr) << "the tray pop-up menu did not open";
     // The menu loop reads the keyboard of the menu's thread: Up selects the last item, Exit.
     PostMessageA(window, WM_KEYDOWN, VK_UP, 0);
     PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
+    EXPECT_TRUE(wt::pumpUntil([] { return !wt::trayShowsIcons(); })) << "the icon is gone";
 }
 
 TEST_F(Startup, MissingConfigurationWarnsAndEnds) {
