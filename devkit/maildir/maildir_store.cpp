@@ -1,0 +1,387 @@
+#include "maildir_store.h"
+
+#include "folder_name.h"
+#include "maildir_name.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+namespace devkit {
+
+namespace {
+
+fs::path utf8Path(std::string_view utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string utf8Name(const fs::path& path) {
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
+bool isDirectory(const fs::path& path) {
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+bool isMaildirSubdirectory(std::string_view name) {
+    return name == "cur" || name == "new" || name == "tmp";
+}
+
+std::string toHex(const Bytes& bytes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (std::uint8_t b : bytes) {
+        hex += digits[b >> 4];
+        hex += digits[b & 0x0F];
+    }
+    return hex;
+}
+
+std::optional<Bytes> fromHex(std::string_view hex) {
+    auto value = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        return -1;
+    };
+    if (hex.size() % 2)
+        return std::nullopt;
+    Bytes bytes;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        const int high = value(hex[i]), low = value(hex[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes.push_back(std::uint8_t(high * 16 + low));
+    }
+    return bytes;
+}
+
+// Unique names: time, a per-process random number in place of the process id, a counter.
+std::string newUniqueName() {
+    static const std::uint32_t process = std::random_device{}();
+    static std::atomic<std::uint64_t> counter{0};
+    return makeUniqueName(std::int64_t(std::time(nullptr)), process, ++counter, "devkit");
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
+}
+
+std::string base64(std::string_view data) {
+    static constexpr char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < data.size(); i += 3) {
+        const unsigned v = (unsigned char)data[i] << 16 | (unsigned char)data[i + 1] << 8 |
+                           (unsigned char)data[i + 2];
+        out += {alphabet[v >> 18], alphabet[(v >> 12) & 63], alphabet[(v >> 6) & 63],
+                alphabet[v & 63]};
+    }
+    if (i + 1 == data.size()) {
+        const unsigned v = (unsigned char)data[i] << 16;
+        out += {alphabet[v >> 18], alphabet[(v >> 12) & 63], '=', '='};
+    } else if (i + 2 == data.size()) {
+        const unsigned v = (unsigned char)data[i] << 16 | (unsigned char)data[i + 1] << 8;
+        out += {alphabet[v >> 18], alphabet[(v >> 12) & 63], alphabet[(v >> 6) & 63], '='};
+    }
+    return out;
+}
+
+std::string encodedWord(std::string_view text) {
+    return isAscii(text) ? std::string(text) : "=?UTF-8?B?" + base64(text) + "?=";
+}
+
+// "Name <address>": only the name may need encoding.
+std::string encodeAddress(std::string_view from) {
+    const size_t open = from.rfind('<');
+    if (open == std::string_view::npos || open == 0)
+        return std::string(from);
+    std::string_view name = from.substr(0, open);
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
+    return encodedWord(name) + " " + std::string(from.substr(open));
+}
+
+std::string rfc5322Date(std::int64_t unixTime) {
+    static constexpr const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::time_t t = std::time_t(unixTime);
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &t);
+#else
+    gmtime_r(&t, &utc);
+#endif
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d +0000", days[utc.tm_wday],
+                  utc.tm_mday, months[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
+                  utc.tm_sec);
+    return text;
+}
+
+} // namespace
+
+void writeFileAtomically(const fs::path& file, std::string_view content) {
+    fs::path temporary = file;
+    temporary += ".tmp-" + newUniqueName();
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), std::streamsize(content.size()));
+        out.flush();
+        if (!out)
+            throw std::runtime_error("cannot write " + utf8Name(temporary));
+    }
+    std::error_code error;
+    fs::rename(temporary, file, error);
+    if (error) {
+        fs::remove(temporary, error);
+        throw std::runtime_error("cannot replace " + utf8Name(file));
+    }
+}
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+MaildirStore::MaildirStore(fs::path root) : root_(std::move(root)) {}
+
+void MaildirStore::open() {
+    fs::create_directories(root_);
+    if (auto stored = property("uid"); stored && stored->size() == uid_.size()) {
+        std::copy(stored->begin(), stored->end(), uid_.begin());
+        return;
+    }
+    std::random_device random;
+    for (auto& b : uid_)
+        b = std::uint8_t(random());
+    setProperty("uid", Bytes(uid_.begin(), uid_.end()));
+}
+
+fs::path MaildirStore::directory(std::string_view folder) const {
+    return folder.empty() ? root_ : root_ / utf8Path(folder);
+}
+
+bool MaildirStore::folderExists(std::string_view folder) const {
+    return isDirectory(directory(folder));
+}
+
+bool MaildirStore::isMaildir(std::string_view folder) const {
+    const fs::path dir = directory(folder);
+    return isDirectory(dir / "new") && isDirectory(dir / "cur");
+}
+
+std::vector<FolderEntry> MaildirStore::childFolders(std::string_view folder) const {
+    std::vector<FolderEntry> children;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory(folder), error)) {
+        const std::string name = utf8Name(entry.path().filename());
+        if (name.empty() || name[0] == '.' || isMaildirSubdirectory(name) ||
+            !entry.is_directory(error))
+            continue;
+        children.push_back({join(folder, name), decodeFolderName(name)});
+    }
+    std::sort(children.begin(), children.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.path < b.path; });
+    return children;
+}
+
+std::string MaildirStore::parentOf(std::string_view folder) {
+    const size_t slash = folder.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(folder.substr(0, slash));
+}
+
+std::string MaildirStore::join(std::string_view folder, std::string_view directoryName) {
+    return folder.empty() ? std::string(directoryName)
+                          : std::string(folder) + "/" + std::string(directoryName);
+}
+
+std::string MaildirStore::displayName(std::string_view folder) const {
+    const size_t slash = folder.rfind('/');
+    return decodeFolderName(slash == std::string_view::npos ? folder : folder.substr(slash + 1));
+}
+
+std::optional<std::string> MaildirStore::createFolder(std::string_view parent,
+                                                      std::string_view displayName, bool& existed) {
+    const std::string encoded = encodeFolderName(displayName);
+    if (encoded.empty() || !folderExists(parent))
+        return std::nullopt;
+    const std::string folder = join(parent, encoded);
+    existed = folderExists(folder);
+    std::error_code error;
+    for (const char* sub : {"tmp", "new", "cur"})
+        fs::create_directories(directory(folder) / sub, error);
+    if (error)
+        return std::nullopt;
+    return folder;
+}
+
+bool MaildirStore::removeFolder(std::string_view folder) {
+    if (folder.empty() || !folderExists(folder))
+        return false;
+    std::error_code error;
+    fs::remove_all(directory(folder), error);
+    return !error;
+}
+
+std::string MaildirStore::pathFromDisplayNames(std::string_view names) {
+    std::string path;
+    while (!names.empty()) {
+        const size_t slash = names.find('/');
+        const std::string_view name = names.substr(0, slash);
+        if (!name.empty())
+            path = join(path, encodeFolderName(name));
+        names = slash == std::string_view::npos ? std::string_view() : names.substr(slash + 1);
+    }
+    return path;
+}
+
+std::vector<MessageFile> MaildirStore::messages(std::string_view folder) const {
+    std::vector<MessageFile> found;
+    for (const char* sub : {"new", "cur"}) {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(directory(folder) / sub, error)) {
+            const std::string name = utf8Name(entry.path().filename());
+            if (name.empty() || name[0] == '.' || !entry.is_regular_file(error))
+                continue;
+            MaildirName parts = splitMaildirName(name);
+            if (!isSafeUniqueName(parts.unique))
+                continue;
+            found.push_back({parts.unique, parts.flags, sub[0] == 'n', entry.path()});
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const MessageFile& a, const MessageFile& b) { return a.unique < b.unique; });
+    return found;
+}
+
+std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
+                                                     std::string_view unique) const {
+    for (const char* sub : {"new", "cur"}) {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(directory(folder) / sub, error)) {
+            const std::string name = utf8Name(entry.path().filename());
+            if (name.compare(0, unique.size(), unique) != 0)
+                continue;
+            MaildirName parts = splitMaildirName(name);
+            if (parts.unique == unique)
+                return MessageFile{parts.unique, parts.flags, sub[0] == 'n', entry.path()};
+        }
+    }
+    return std::nullopt;
+}
+
+bool MaildirStore::deleteMessage(std::string_view folder, std::string_view unique) {
+    auto message = findMessage(folder, unique);
+    std::error_code error;
+    return message && fs::remove(message->file, error);
+}
+
+std::string MaildirStore::deliver(std::string_view folder, std::string_view content) {
+    const std::string unique = newUniqueName();
+    const fs::path dir = directory(folder);
+    const fs::path temporary = dir / "tmp" / utf8Path(unique);
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), std::streamsize(content.size()));
+        out.flush();
+        if (!out)
+            throw std::runtime_error("cannot write " + utf8Name(temporary));
+    }
+    fs::rename(temporary, dir / "new" / utf8Path(unique));
+    return unique;
+}
+
+std::map<std::string, Bytes> MaildirStore::properties() const {
+    std::map<std::string, Bytes> values;
+    std::istringstream lines(readFile(root_ / propertiesFile));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t space = line.find(' ');
+        if (space == std::string::npos)
+            continue;
+        if (auto bytes = fromHex(line.substr(space + 1)))
+            values[line.substr(0, space)] = std::move(*bytes);
+    }
+    return values;
+}
+
+std::optional<Bytes> MaildirStore::property(const std::string& name) const {
+    auto values = properties();
+    auto found = values.find(name);
+    if (found == values.end())
+        return std::nullopt;
+    return found->second;
+}
+
+void MaildirStore::setProperty(const std::string& name, const Bytes& value) {
+    auto values = properties();
+    values[name] = value;
+    writeProperties(values);
+}
+
+void MaildirStore::writeProperties(const std::map<std::string, Bytes>& values) {
+    std::string content;
+    for (const auto& [name, bytes] : values)
+        content += name + " " + toHex(bytes) + "\n";
+    writeFileAtomically(root_ / propertiesFile, content);
+}
+
+std::string MaildirStore::receiveFolder() const {
+    if (auto stored = property("receive"))
+        return std::string(stored->begin(), stored->end());
+    return std::string(ipmSubtreeName) + "/Inbox";
+}
+
+void MaildirStore::createStandardLayout() {
+    open();
+    fs::create_directories(directory(ipmSubtreeName));
+    bool existed = false;
+    for (const char* name : {"Inbox", "Sent Items", "Deleted Items"})
+        createFolder(ipmSubtreeName, name, existed);
+    setProperty(ipmSubtreeProperty, folderEntryId(uid_, ipmSubtreeName));
+}
+
+std::string composeMessage(std::string_view from, std::string_view to, std::string_view subject,
+                           std::string_view body, std::int64_t unixTime) {
+    std::string message;
+    message += "From: " + encodeAddress(from) + "\r\n";
+    if (!to.empty())
+        message += "To: " + encodeAddress(to) + "\r\n";
+    message += "Subject: " + encodedWord(subject) + "\r\n";
+    message += "Date: " + rfc5322Date(unixTime) + "\r\n";
+    message += "Message-ID: <" + newUniqueName() + "@devkit>\r\n";
+    message += "MIME-Version: 1.0\r\n";
+    std::string text;
+    for (char c : body) { // line breaks as CRLF
+        if (c == '\n' && (text.empty() || text.back() != '\r'))
+            text += '\r';
+        text += c;
+    }
+    if (isAscii(text)) {
+        message += "Content-Type: text/plain; charset=us-ascii\r\n\r\n" + text;
+    } else {
+        message += "Content-Type: text/plain; charset=utf-8\r\n"
+                   "Content-Transfer-Encoding: base64\r\n\r\n";
+        const std::string encoded = base64(text);
+        for (size_t i = 0; i < encoded.size(); i += 76)
+            message += encoded.substr(i, 76) + "\r\n";
+    }
+    return message;
+}
+
+} // namespace devkit

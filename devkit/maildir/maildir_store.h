@@ -1,0 +1,94 @@
+// A message store kept in a directory: a tree of folders, each a directory. Mail folders are
+// Maildirs (cur/, new/, tmp/, one RFC 5322 file per message); other folders (the root, the
+// calendar) hold only subfolders or files of their own kind. Store properties live in one
+// small file at the root, replaced atomically.
+#pragma once
+#include "entry_id.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace devkit {
+
+namespace fs = std::filesystem;
+
+struct FolderEntry {
+    std::string path;        // directory path inside the store, '/'-separated
+    std::string displayName; // decoded from the directory name
+};
+
+struct MessageFile {
+    std::string unique;
+    std::string flags;
+    bool isNew = false; // still in new/
+    fs::path file;
+};
+
+class MaildirStore {
+public:
+    explicit MaildirStore(fs::path root);
+
+    const fs::path& root() const { return root_; }
+    // Creates the root and its UID when they do not exist yet.
+    void open();
+    const Uid& uid() const { return uid_; }
+
+    fs::path directory(std::string_view folder) const;
+    bool folderExists(std::string_view folder) const;
+    bool isMaildir(std::string_view folder) const;
+    std::vector<FolderEntry> childFolders(std::string_view folder) const;
+    static std::string parentOf(std::string_view folder);
+    static std::string join(std::string_view folder, std::string_view directoryName);
+    std::string displayName(std::string_view folder) const;
+
+    // Creates a Maildir folder under `parent`; `existed` tells whether it was there already.
+    std::optional<std::string> createFolder(std::string_view parent, std::string_view displayName,
+                                            bool& existed);
+    bool removeFolder(std::string_view folder);
+    // A folder path from display names ("IPM_SUBTREE/Inbox/Projects"), encoded.
+    static std::string pathFromDisplayNames(std::string_view names);
+
+    std::vector<MessageFile> messages(std::string_view folder) const;
+    std::optional<MessageFile> findMessage(std::string_view folder, std::string_view unique) const;
+    bool deleteMessage(std::string_view folder, std::string_view unique);
+    // Delivers by the Maildir protocol: written in tmp/, then renamed into new/. Returns the
+    // message's unique name.
+    std::string deliver(std::string_view folder, std::string_view content);
+
+    // Store properties: a map from a name to bytes.
+    std::map<std::string, Bytes> properties() const;
+    void setProperty(const std::string& name, const Bytes& value);
+    std::optional<Bytes> property(const std::string& name) const;
+
+    // The folder that receives mail ("IPM_SUBTREE/Inbox" unless set otherwise).
+    std::string receiveFolder() const;
+
+    // A new store's usual folders and its IPM subtree identifier.
+    void createStandardLayout();
+
+private:
+    void writeProperties(const std::map<std::string, Bytes>& values);
+
+    fs::path root_;
+    Uid uid_{};
+};
+
+// Writes a file so that readers see either the old or the whole new content.
+void writeFileAtomically(const fs::path& file, std::string_view content);
+std::string readFile(const fs::path& file);
+
+// An RFC 5322 message from its parts; non-ASCII text is sent as UTF-8 encoded words and a
+// quoted-printable body.
+std::string composeMessage(std::string_view from, std::string_view to, std::string_view subject,
+                           std::string_view body, std::int64_t unixTime);
+
+inline constexpr char ipmSubtreeName[] = "IPM_SUBTREE";
+inline constexpr char ipmSubtreeProperty[] = "35E00102"; // PR_IPM_SUBTREE_ENTRYID
+inline constexpr char propertiesFile[] = ".store-properties";
+
+} // namespace devkit

@@ -1,0 +1,115 @@
+#include "maildir_store.h"
+#include "mime_message.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+using namespace devkit;
+
+namespace {
+
+class Store : public ::testing::Test {
+protected:
+    static fs::path temporaryRoot() {
+        return fs::temp_directory_path() /
+               ("maildir-test-" + std::to_string(std::random_device{}()));
+    }
+    void SetUp() override { store.createStandardLayout(); }
+    void TearDown() override { fs::remove_all(root); }
+
+    std::string inbox() const { return store.receiveFolder(); }
+    static size_t filesIn(const fs::path& dir) {
+        return size_t(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    }
+
+    fs::path root = temporaryRoot();
+    MaildirStore store{root};
+};
+
+TEST_F(Store, StandardLayoutHasAnIpmSubtreeWithTheUsualFolders) {
+    EXPECT_EQ(inbox(), "IPM_SUBTREE/Inbox");
+    EXPECT_TRUE(store.isMaildir(inbox()));
+    std::vector<std::string> names;
+    for (const FolderEntry& child : store.childFolders("IPM_SUBTREE"))
+        names.push_back(child.displayName);
+    EXPECT_EQ(names, (std::vector<std::string>{"Deleted Items", "Inbox", "Sent Items"}));
+    auto subtree = store.property(ipmSubtreeProperty);
+    ASSERT_TRUE(subtree);
+    EXPECT_EQ(*subtree, folderEntryId(store.uid(), "IPM_SUBTREE"));
+}
+
+TEST_F(Store, PropertiesAndUidSurviveAReopen) {
+    store.setProperty("35E00102", {1, 2, 3});
+    MaildirStore again(root);
+    again.open();
+    EXPECT_EQ(again.uid(), store.uid());
+    EXPECT_EQ(again.property("35E00102"), (Bytes{1, 2, 3}));
+    EXPECT_EQ(filesIn(root), 2u) << "the properties file and IPM_SUBTREE, no temporary left";
+}
+
+TEST_F(Store, DeliveryGoesThroughTmpIntoNew) {
+    const std::string unique = store.deliver(inbox(), "Subject: hi\r\n\r\nbody");
+    EXPECT_EQ(filesIn(store.directory(inbox()) / "tmp"), 0u);
+    ASSERT_EQ(filesIn(store.directory(inbox()) / "new"), 1u);
+    auto found = store.findMessage(inbox(), unique);
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(found->isNew);
+    EXPECT_EQ(readFile(found->file), "Subject: hi\r\n\r\nbody");
+}
+
+TEST_F(Store, AMessageIsFoundAfterItsMoveToCurWithFlags) {
+    const std::string unique = store.deliver(inbox(), "x");
+    fs::rename(store.directory(inbox()) / "new" / unique,
+               store.directory(inbox()) / "cur" / (unique + ":2,RS"));
+    auto found = store.findMessage(inbox(), unique);
+    ASSERT_TRUE(found);
+    EXPECT_FALSE(found->isNew);
+    EXPECT_EQ(found->flags, "RS");
+    EXPECT_FALSE(store.findMessage(inbox(), unique.substr(0, unique.size() - 1)));
+    EXPECT_TRUE(store.deleteMessage(inbox(), unique));
+    EXPECT_FALSE(store.findMessage(inbox(), unique));
+    EXPECT_FALSE(store.deleteMessage(inbox(), unique));
+}
+
+TEST_F(Store, FoldersWithAnyNameAreCreatedOnceAndListed) {
+    bool existed = true;
+    auto folder = store.createFolder(inbox(), "Q3: plans / ideas", existed);
+    ASSERT_TRUE(folder);
+    EXPECT_FALSE(existed);
+    EXPECT_TRUE(store.isMaildir(*folder));
+    auto again = store.createFolder(inbox(), "Q3: plans / ideas", existed);
+    EXPECT_EQ(again, folder);
+    EXPECT_TRUE(existed);
+    auto children = store.childFolders(inbox());
+    ASSERT_EQ(children.size(), 1u) << "cur, new and tmp are not folders";
+    EXPECT_EQ(children[0].displayName, "Q3: plans / ideas");
+    EXPECT_EQ(store.displayName(*folder), "Q3: plans / ideas");
+    EXPECT_FALSE(store.createFolder("IPM_SUBTREE/Missing", "x", existed));
+    EXPECT_TRUE(store.removeFolder(*folder));
+    EXPECT_TRUE(store.childFolders(inbox()).empty());
+}
+
+TEST_F(Store, MessagesListsNewAndCurButNotTmp) {
+    store.deliver(inbox(), "a");
+    const std::string second = store.deliver(inbox(), "b");
+    fs::rename(store.directory(inbox()) / "new" / second,
+               store.directory(inbox()) / "cur" / (second + ":2,S"));
+    std::ofstream(store.directory(inbox()) / "tmp" / "half-written") << "x";
+    EXPECT_EQ(store.messages(inbox()).size(), 2u);
+}
+
+TEST(ComposedMessage, ParsesBackWithItsTexts) {
+    const std::string message = composeMessage("Zoë Martin <zoe@example.org>", "",
+                                               "Réunion à 10h", "Bonjour,\nà demain.", 0);
+    const ParsedMessage parsed = parseMessage(message);
+    EXPECT_EQ(parsed.senderName, "Zoë Martin");
+    EXPECT_EQ(parsed.senderEmail, "zoe@example.org");
+    EXPECT_EQ(parsed.subject, "Réunion à 10h");
+    EXPECT_EQ(parsed.body, "Bonjour,\r\nà demain.");
+    ASSERT_TRUE(parsed.deliveryTime);
+    EXPECT_EQ(*parsed.deliveryTime, 0);
+}
+
+} // namespace
