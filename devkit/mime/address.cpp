@@ -11,14 +11,14 @@ bool isWhitespace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool isSpecial(char c) {
+bool isPunctuation(char c) {
     return c == '<' || c == '>' || c == ',' || c == ':' || c == ';' || c == '"' || c == '(' ||
            c == ')';
 }
 
 struct Token {
-    enum Kind { Atom, Quoted, Comment, Angle, Special } kind = Special;
-    std::string text;         // unescaped content; for Special the character
+    enum Kind { Atom, Quoted, Comment, Angle, Punctuation } kind = Punctuation;
+    std::string text;         // unescaped content; for Punctuation the character
     bool spaceBefore = false; // separated from the previous token
 };
 
@@ -78,7 +78,7 @@ public:
         if (pos_ >= s_.size())
             return false;
         const char c = s_[pos_++];
-        token = Token{Token::Special, {}, space};
+        token = Token{Token::Punctuation, {}, space};
         if (c == '"') {
             token.kind = Token::Quoted;
             token.text = readDelimited(s_, pos_, '"', false);
@@ -88,12 +88,12 @@ public:
         } else if (c == '<') {
             token.kind = Token::Angle;
             token.text = readAngle(s_, pos_);
-        } else if (isSpecial(c)) {
+        } else if (isPunctuation(c)) {
             token.text.assign(1, c);
         } else {
             token.kind = Token::Atom;
             const std::size_t start = pos_ - 1;
-            while (pos_ < s_.size() && !isWhitespace(s_[pos_]) && !isSpecial(s_[pos_]))
+            while (pos_ < s_.size() && !isWhitespace(s_[pos_]) && !isPunctuation(s_[pos_]))
                 ++pos_;
             token.text.assign(s_.substr(start, pos_ - start));
         }
@@ -120,11 +120,11 @@ std::string quoteLocalPart(std::string_view text) {
 }
 
 // Words and quoted strings read since the last separator, kept both as a
-// display name and as an addr-spec since which one they are is only known
+// display name and as a bare address, since which one they are is only known
 // at the next separator.
 struct Phrase {
-    std::string nameRaw;  // words joined by single spaces, encoded words intact
-    std::string addrSpec; // words joined without spaces, quoted parts re-quoted
+    std::string nameRaw;     // words joined by single spaces, encoded words intact
+    std::string bareAddress; // words joined without spaces, quoted parts re-quoted
     std::size_t words = 0;
     bool firstIsAtom = false;
     bool atomHasAt = false;
@@ -133,7 +133,7 @@ struct Phrase {
         if (words > 0 && token.spaceBefore)
             nameRaw.push_back(' ');
         nameRaw += token.text;
-        addrSpec += token.kind == Token::Quoted ? quoteLocalPart(token.text) : token.text;
+        bareAddress += token.kind == Token::Quoted ? quoteLocalPart(token.text) : token.text;
         if (words++ == 0)
             firstIsAtom = token.kind == Token::Atom;
         if (token.kind == Token::Atom && token.text.find('@') != std::string::npos)
@@ -154,7 +154,7 @@ std::string stripRoute(std::string_view address) {
     return std::string(address);
 }
 
-// A phrase that ended without angle brackets: an addr-spec, or just a name.
+// A phrase that ended without angle brackets: a bare address, or just a name.
 Mailbox mailboxFromBarePhrase(const Phrase& phrase, const std::string* comment) {
     // An address needs an '@' outside quotes, except for a lone local name
     // such as "MAILER-DAEMON".
@@ -163,7 +163,7 @@ Mailbox mailboxFromBarePhrase(const Phrase& phrase, const std::string* comment) 
         mailbox.displayName = phrase.name();
         return mailbox;
     }
-    mailbox.address = phrase.addrSpec;
+    mailbox.address = phrase.bareAddress;
     if (comment)
         mailbox.displayName = decodeHeaderText(*comment);
     return mailbox;
@@ -196,7 +196,7 @@ Mailbox parseFirstMailbox(std::string_view headerValue) {
                 mailbox.displayName = decodeHeaderText(comment);
             return mailbox;
         }
-        case Token::Special:
+        case Token::Punctuation:
             if (token.text == ":" && !phrase.empty()) {
                 groupName = phrase.name();
                 phrase = Phrase{};

@@ -8,7 +8,7 @@ namespace devkit {
 
 struct Mailbox {
     std::string displayName; // UTF-8, encoded words decoded; may be empty
-    std::string address;     // addr-spec as written ("user@example.com")
+    std::string address;     // bare address as written ("user@example.com")
 };
 
 // Returns the first mailbox of an address list. Handles

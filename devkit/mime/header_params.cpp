@@ -17,8 +17,8 @@ bool isWhitespace(char c) {
 bool isTokenChar(char c) {
     if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F)
         return false;
-    constexpr std::string_view kSpecials = "()<>@,;:\\\"/[]?=";
-    return kSpecials.find(c) == std::string_view::npos;
+    constexpr std::string_view kSeparators = "()<>@,;:\\\"/[]?=";
+    return kSeparators.find(c) == std::string_view::npos;
 }
 
 class Reader {

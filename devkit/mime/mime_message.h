@@ -11,7 +11,7 @@ namespace devkit {
 
 struct ParsedMessage {
     std::string senderName;  // display name of From, or the address without one
-    std::string senderEmail; // addr-spec of From
+    std::string senderEmail; // bare address of From ("user@example.com")
     std::string subject;
     std::string body;                         // plain text, CRLF line breaks
     std::optional<std::int64_t> deliveryTime; // Date header, seconds since 1970 UTC

@@ -30,7 +30,7 @@ TEST(IsSafeRelativePath, RejectsEscapesFromTheStore) {
     }
 }
 
-TEST(IsSafeRelativePath, RejectsWindowsSpecificTraps) {
+TEST(IsSafeRelativePath, RejectsWindowsTraps) {
     for (const char* path : {
              "C:",
              "C:/Windows",

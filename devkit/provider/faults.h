@@ -1,0 +1,20 @@
+// Fault injection: the registry value "Faults" under the kit's key makes chosen calls fail,
+// so that a program's error paths can be walked without special code in it.
+//   Faults = "IMAPITable::QueryRows#2=0x80004005; MAPIAllocateBuffer#1+=0x8007000E"
+// fails the second QueryRows of the process, and every MAPIAllocateBuffer, with those codes.
+#pragma once
+#include "mapi.h"
+
+#include <string>
+
+namespace maildir {
+
+void loadFaults(const std::string& specification);
+// The code that the next call of `method` must fail with, or S_OK.
+HRESULT injectedFault(const char* method);
+
+} // namespace maildir
+
+#define MAILDIR_FAULT_POINT(method)                                                                \
+    if (const HRESULT injected = ::maildir::injectedFault(method); FAILED(injected))              \
+    return injected

@@ -1,0 +1,125 @@
+#include "folder.h"
+
+#include "faults.h"
+#include "table.h"
+
+namespace maildir {
+
+STDMETHODIMP Folder::GetProps(LPSPropTagArray tags, ULONG flags, ULONG* count,
+                              LPSPropValue* values) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::GetProps");
+    std::lock_guard guard(store_->lock);
+    return getProps(store_->folderProperties(path_), tags, flags, count, values);
+}
+
+STDMETHODIMP Folder::SaveChanges(ULONG) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::SaveChanges");
+    return S_OK; // a folder exists on disk from the moment it is created
+}
+
+STDMETHODIMP Folder::GetHierarchyTable(ULONG flags, LPMAPITABLE* table) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::GetHierarchyTable");
+    if (!table)
+        return MAPI_E_INVALID_PARAMETER;
+    std::vector<Properties> rows;
+    {
+        std::lock_guard guard(store_->lock);
+        // Direct subfolders, or with CONVENIENT_DEPTH the whole tree below, depth first.
+        auto add = [&](auto& self, const std::string& parent, LONG depth) -> void {
+            for (const auto& child : store_->files().childFolders(parent)) {
+                Properties row = store_->folderProperties(child.path);
+                row.push_back(longProperty(PR_DEPTH, depth));
+                rows.push_back(std::move(row));
+                if (flags & CONVENIENT_DEPTH)
+                    self(self, child.path, depth + 1);
+            }
+        };
+        add(add, path_, 1);
+    }
+    *table = make<Table>(std::move(rows),
+                         std::vector<ULONG>{PR_ENTRYID, PR_DISPLAY_NAME, PR_DEPTH,
+                                            PR_CONTENT_COUNT, PR_SUBFOLDERS});
+    return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+}
+
+STDMETHODIMP Folder::GetContentsTable(ULONG, LPMAPITABLE* table) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::GetContentsTable");
+    if (!table)
+        return MAPI_E_INVALID_PARAMETER;
+    std::vector<Properties> rows;
+    {
+        std::lock_guard guard(store_->lock);
+        if (store_->files().isMaildir(path_))
+            for (const auto& message : store_->files().messages(path_))
+                if (auto properties = store_->messageProperties(path_, message.unique))
+                    rows.push_back(std::move(*properties));
+    }
+    *table = make<Table>(std::move(rows),
+                         std::vector<ULONG>{PR_ENTRYID, PR_SENDER_NAME, PR_SUBJECT,
+                                            PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS});
+    return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+}
+
+STDMETHODIMP Folder::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type,
+                               LPUNKNOWN* object) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::OpenEntry");
+    return openEntry(store_, size, id, type, object);
+}
+
+STDMETHODIMP Folder::CreateFolder(ULONG type, LPTSTR name, LPTSTR, LPCIID, ULONG flags,
+                                  LPMAPIFOLDER* folder) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::CreateFolder");
+    if (!name || !folder || (type != FOLDER_GENERIC && type != FOLDER_SEARCH))
+        return MAPI_E_INVALID_PARAMETER;
+    if (type == FOLDER_SEARCH)
+        return MAPI_E_NO_SUPPORT;
+    *folder = nullptr;
+    const std::string utf8 = (flags & MAPI_UNICODE)
+                                 ? wideToUtf8(reinterpret_cast<const wchar_t*>(name))
+                                 : ansiToUtf8(name);
+    if (utf8.empty())
+        return MAPI_E_INVALID_PARAMETER;
+    std::optional<std::string> created;
+    bool existed = false;
+    {
+        std::lock_guard guard(store_->lock);
+        try {
+            created = store_->files().createFolder(path_, utf8, existed);
+        } catch (const std::exception&) {
+            return MAPI_E_DISK_ERROR;
+        }
+    }
+    if (!created)
+        return MAPI_E_CALL_FAILED;
+    if (existed && !(flags & OPEN_IF_EXISTS))
+        return MAPI_E_COLLISION;
+    *folder = make<Folder>(store_, *created);
+    return *folder ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+}
+
+// Deletes for good. Every identifier is checked before anything is deleted: one that is
+// malformed or points outside the store refuses the whole request. Messages that are not in
+// this folder (any more) are skipped with a partial-completion warning.
+STDMETHODIMP Folder::DeleteMessages(LPENTRYLIST messages, ULONG, LPMAPIPROGRESS, ULONG) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::DeleteMessages");
+    if (!messages || (messages->cValues && !messages->lpbin))
+        return MAPI_E_INVALID_PARAMETER;
+    std::vector<std::string> uniques;
+    bool partial = false;
+    for (ULONG i = 0; i < messages->cValues; ++i) {
+        const SBinary& id = messages->lpbin[i];
+        const auto entry = store_->parse(id.cb, reinterpret_cast<const ENTRYID*>(id.lpb));
+        if (!entry || entry->kind != devkit::EntryKind::message)
+            return MAPI_E_INVALID_ENTRYID;
+        if (entry->folder == path_)
+            uniques.push_back(entry->message);
+        else
+            partial = true;
+    }
+    std::lock_guard guard(store_->lock);
+    for (const std::string& unique : uniques)
+        partial |= !store_->files().deleteMessage(path_, unique);
+    return partial ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+}
+
+} // namespace maildir

@@ -1,0 +1,193 @@
+#include "notifier.h"
+
+#include "watcher.h"
+
+#include <utility>
+
+namespace maildir {
+
+extern HINSTANCE providerModule;
+
+namespace {
+
+constexpr wchar_t windowClass[] = L"MaildirMapiNotifications";
+constexpr UINT WM_NOTICES = WM_APP + 1;
+
+// What travels from a watcher thread to the notification window.
+struct Batch {
+    std::shared_ptr<Store> store;
+    std::vector<Notice> notices;
+};
+
+LRESULT CALLBACK notificationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_NOTICES)
+        return DefWindowProcW(window, message, wParam, lParam);
+    std::unique_ptr<Batch> batch(reinterpret_cast<Batch*>(lParam));
+    Notifier::instance().dispatch(batch->store, batch->notices);
+    return 0;
+}
+
+void freePendingBatches(HWND window) {
+    MSG message;
+    while (PeekMessageW(&message, window, WM_NOTICES, WM_NOTICES, PM_REMOVE))
+        delete reinterpret_cast<Batch*>(message.lParam);
+}
+
+} // namespace
+
+Notifier& Notifier::instance() {
+    static Notifier notifier; // lives until the process ends
+    return notifier;
+}
+
+HRESULT Notifier::start(bool multithreaded) {
+    std::lock_guard guard(lock_);
+    multithreaded_ = multithreaded;
+    if (multithreaded || window_)
+        return S_OK;
+    WNDCLASSEXW description{};
+    description.cbSize = sizeof description;
+    description.lpfnWndProc = notificationWindowProc;
+    description.hInstance = providerModule;
+    description.lpszClassName = windowClass;
+    RegisterClassExW(&description); // fails harmlessly when it is registered already
+    window_ = CreateWindowExW(0, windowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              providerModule, nullptr);
+    return window_ ? S_OK : MAPI_E_CALL_FAILED;
+}
+
+void Notifier::stop() {
+    std::vector<Registration> registrations;
+    std::map<Store*, std::unique_ptr<Watcher>> watchers;
+    HWND window;
+    {
+        std::lock_guard guard(lock_);
+        registrations.swap(registrations_);
+        watchers.swap(watchers_);
+        window = std::exchange(window_, nullptr);
+    }
+    watchers.clear(); // joins the threads: nothing is posted after this
+    if (window) {
+        freePendingBatches(window);
+        DestroyWindow(window);
+    }
+    for (Registration& registration : registrations)
+        registration.sink->Release();
+}
+
+HRESULT Notifier::advise(const std::shared_ptr<Store>& store,
+                         const std::optional<std::string>& folder, ULONG mask,
+                         IMAPIAdviseSink* sink, ULONG* connection) {
+    std::lock_guard guard(lock_);
+    if (!window_ && !multithreaded_)
+        return MAPI_E_NOT_INITIALIZED;
+    auto& watcher = watchers_[store.get()];
+    if (!watcher)
+        watcher = std::make_unique<Watcher>(
+            store, [this, store](std::vector<Notice> notices) { post(store, std::move(notices)); });
+    // A registration on the whole store watches the receive folder.
+    if (!watcher->watch(folder ? *folder : store->files().receiveFolder()))
+        return MAPI_E_CALL_FAILED;
+    sink->AddRef();
+    registrations_.push_back({nextConnection_, store, folder, mask, sink});
+    *connection = nextConnection_++;
+    return S_OK;
+}
+
+HRESULT Notifier::unadvise(ULONG connection) {
+    IMAPIAdviseSink* sink = nullptr;
+    {
+        std::lock_guard guard(lock_);
+        for (auto it = registrations_.begin(); it != registrations_.end(); ++it)
+            if (it->connection == connection) {
+                sink = it->sink;
+                registrations_.erase(it);
+                break;
+            }
+    }
+    if (!sink)
+        return MAPI_E_NOT_FOUND;
+    sink->Release();
+    return S_OK;
+}
+
+void Notifier::post(const std::shared_ptr<Store>& store, std::vector<Notice> notices) {
+    HWND window;
+    {
+        std::lock_guard guard(lock_);
+        window = window_;
+        if (multithreaded_)
+            window = nullptr;
+    }
+    if (!window) {
+        dispatch(store, notices);
+        return;
+    }
+    auto* batch = new Batch{store, std::move(notices)};
+    if (!PostMessageW(window, WM_NOTICES, 0, reinterpret_cast<LPARAM>(batch)))
+        delete batch;
+}
+
+void Notifier::dispatch(const std::shared_ptr<Store>& store, const std::vector<Notice>& notices) {
+    for (const Notice& notice : notices) {
+        // The identifiers live in these locals while the sinks run.
+        const bool isMessage = notice.objectType == MAPI_MESSAGE;
+        Bytes id = isMessage ? store->messageId(notice.folder, notice.name)
+                             : store->folderId(devkit::MaildirStore::join(notice.folder, notice.name));
+        Bytes parent = store->folderId(notice.folder);
+        Bytes oldId, oldParent;
+        char messageClass[] = "IPM.Note";
+
+        NOTIFICATION notification{};
+        notification.ulEventType = notice.event;
+        if (notice.event == fnevNewMail) {
+            NEWMAIL_NOTIFICATION& mail = notification.info.newmail;
+            mail.cbEntryID = ULONG(id.size());
+            mail.lpEntryID = reinterpret_cast<ENTRYID*>(id.data());
+            mail.cbParentID = ULONG(parent.size());
+            mail.lpParentID = reinterpret_cast<ENTRYID*>(parent.data());
+            mail.ulFlags = 0;
+            mail.lpszMessageClass = messageClass;
+            mail.ulMessageFlags = notice.messageFlags;
+        } else {
+            OBJECT_NOTIFICATION& object = notification.info.obj;
+            object.cbEntryID = ULONG(id.size());
+            object.lpEntryID = reinterpret_cast<ENTRYID*>(id.data());
+            object.ulObjType = notice.objectType;
+            object.cbParentID = ULONG(parent.size());
+            object.lpParentID = reinterpret_cast<ENTRYID*>(parent.data());
+            if (notice.event == fnevObjectMoved) {
+                oldId = isMessage ? store->messageId(notice.oldFolder, notice.oldName)
+                                  : store->folderId(devkit::MaildirStore::join(notice.oldFolder,
+                                                                               notice.oldName));
+                oldParent = store->folderId(notice.oldFolder);
+                object.cbOldID = ULONG(oldId.size());
+                object.lpOldID = reinterpret_cast<ENTRYID*>(oldId.data());
+                object.cbOldParentID = ULONG(oldParent.size());
+                object.lpOldParentID = reinterpret_cast<ENTRYID*>(oldParent.data());
+            }
+        }
+
+        // The sinks that asked for this event on this folder (or on the whole store); each is
+        // held while it runs, since OnNotify may unadvise it.
+        std::vector<IMAPIAdviseSink*> sinks;
+        {
+            std::lock_guard guard(lock_);
+            for (const Registration& registration : registrations_) {
+                const bool here = !registration.folder || *registration.folder == notice.folder ||
+                                  (notice.event == fnevObjectMoved &&
+                                   *registration.folder == notice.oldFolder);
+                if (registration.store == store && here && (registration.mask & notice.event)) {
+                    registration.sink->AddRef();
+                    sinks.push_back(registration.sink);
+                }
+            }
+        }
+        for (IMAPIAdviseSink* sink : sinks) {
+            sink->OnNotify(1, &notification);
+            sink->Release();
+        }
+    }
+}
+
+} // namespace maildir

@@ -1,0 +1,67 @@
+// Advise registrations and the delivery of notifications.
+//
+// As MAPI does on Windows: without MAPI_MULTITHREAD_NOTIFICATIONS, MAPIInitialize creates a
+// hidden window on the calling thread; a watcher thread per store sees the changes on disk and
+// posts them to that window, whose procedure calls the matching sinks' OnNotify. Notifications
+// therefore arrive only while that thread dispatches messages. With the option, the watcher
+// thread calls the sinks itself.
+#pragma once
+#include "mapi.h"
+#include "store.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace maildir {
+
+class Watcher;
+
+// One change in a store, before it becomes a NOTIFICATION.
+struct Notice {
+    ULONG event;           // fnevNewMail, fnevObjectCreated, ...
+    ULONG objectType;      // MAPI_MESSAGE or MAPI_FOLDER
+    std::string folder;    // the parent folder
+    std::string name;      // message unique name, or the folder's directory name
+    std::string oldFolder; // for moves
+    std::string oldName;
+    ULONG messageFlags = 0;
+};
+
+class Notifier {
+public:
+    static Notifier& instance();
+
+    HRESULT start(bool multithreaded);
+    void stop();
+
+    HRESULT advise(const std::shared_ptr<Store>& store, const std::optional<std::string>& folder,
+                   ULONG mask, IMAPIAdviseSink* sink, ULONG* connection);
+    HRESULT unadvise(ULONG connection);
+
+    // From a watcher thread: hands the notices to the notification thread.
+    void post(const std::shared_ptr<Store>& store, std::vector<Notice> notices);
+    // On the notification thread: calls the sinks that asked for these notices.
+    void dispatch(const std::shared_ptr<Store>& store, const std::vector<Notice>& notices);
+
+private:
+    struct Registration {
+        ULONG connection;
+        std::shared_ptr<Store> store;
+        std::optional<std::string> folder; // none: the whole store
+        ULONG mask;
+        IMAPIAdviseSink* sink; // holds one reference
+    };
+
+    std::mutex lock_;
+    std::vector<Registration> registrations_;
+    std::map<Store*, std::unique_ptr<Watcher>> watchers_;
+    ULONG nextConnection_ = 1;
+    HWND window_ = nullptr;
+    bool multithreaded_ = false;
+};
+
+} // namespace maildir

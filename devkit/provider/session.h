@@ -1,0 +1,33 @@
+// IMAPISession: one profile with one store, the default.
+#pragma once
+#include "defaults.h"
+#include "store.h"
+
+#include <memory>
+
+namespace maildir {
+
+class Session final : public SessionDefaults {
+public:
+    explicit Session(std::shared_ptr<Store> store) : store_(std::move(store)) {}
+
+    STDMETHODIMP GetMsgStoresTable(ULONG flags, LPMAPITABLE* table) override;
+    STDMETHODIMP OpenMsgStore(ULONG_PTR uiParam, ULONG size, LPENTRYID id, LPCIID iid, ULONG flags,
+                              LPMDB* store) override;
+    STDMETHODIMP OpenEntry(ULONG size, LPENTRYID id, LPCIID iid, ULONG flags, ULONG* type,
+                           LPUNKNOWN* object) override;
+    STDMETHODIMP CompareEntryIDs(ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2,
+                                 ULONG flags, ULONG* result) override;
+    STDMETHODIMP Advise(ULONG size, LPENTRYID id, ULONG mask, LPMAPIADVISESINK sink,
+                        ULONG* connection) override;
+    STDMETHODIMP Unadvise(ULONG connection) override;
+    STDMETHODIMP Logoff(ULONG_PTR uiParam, ULONG flags, ULONG reserved) override;
+
+private:
+    bool answers(REFIID iid) const override { return IsEqualIID(iid, IID_IMAPISession); }
+    HRESULT withStore(const auto& call);
+
+    std::shared_ptr<Store> store_;
+};
+
+} // namespace maildir

@@ -1,0 +1,21 @@
+// The kit's settings: values under HKEY_CURRENT_USER\Software\MaildirMAPI, read at
+// MAPIInitialize (never while the loader lock is held).
+//   StoreRoot  the store's directory (default: %USERPROFILE%\Maildir)
+//   Logon      "cancel": MAPILogonEx answers MAPI_E_USER_CANCEL; "fail": MAPI_E_LOGON_FAILED
+//   Faults     calls to fail, see faults.h
+#pragma once
+#include <string>
+
+namespace maildir {
+
+inline constexpr wchar_t settingsKey[] = L"Software\\MaildirMAPI";
+
+struct Settings {
+    std::wstring storeRoot;
+    std::wstring logon;
+    std::string faults;
+};
+
+Settings readSettings();
+
+} // namespace maildir

@@ -1,0 +1,241 @@
+#include "store.h"
+
+#include "allocator.h"
+#include "folder.h"
+#include "message.h"
+#include "msg_store.h"
+#include "maildir_name.h"
+#include "mime_message.h"
+
+#include <cstdio>
+
+#include <cstring>
+
+namespace maildir {
+
+namespace {
+
+ULONG unicode(ULONG tag) { return PROP_TAG(PT_UNICODE, PROP_ID(tag)); }
+
+constexpr ULONG PR_INTERNET_MESSAGE_ID_W = PROP_TAG(PT_UNICODE, 0x1035); // not in every SDK
+
+constexpr char storeDisplayName[] = "Maildir store";
+
+std::string tagKey(ULONG tag) {
+    char key[9];
+    std::snprintf(key, sizeof key, "%08lX", static_cast<unsigned long>(tag));
+    return key;
+}
+
+FILETIME fileTimeOf(const devkit::fs::path& file) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+} // namespace
+
+Store::Store(const std::wstring& root) : files_(devkit::fs::path(root)) { files_.open(); }
+
+std::optional<devkit::EntryId> Store::parse(ULONG size, const ENTRYID* id) const {
+    return devkit::parseEntryId(reinterpret_cast<const std::uint8_t*>(id), size, uid());
+}
+
+Properties Store::storeProperties() {
+    Properties properties = {
+        binaryProperty(PR_ENTRYID, storeId()),
+        binaryProperty(PR_STORE_ENTRYID, storeId()),
+        binaryProperty(PR_RECORD_KEY, Bytes(uid().begin(), uid().end())),
+        binaryProperty(PR_STORE_RECORD_KEY, Bytes(uid().begin(), uid().end())),
+        binaryProperty(PR_MDB_PROVIDER,
+                       Bytes(devkit::kitProviderUid.begin(), devkit::kitProviderUid.end())),
+        textProperty(unicode(PR_DISPLAY_NAME), storeDisplayName),
+        longProperty(PR_OBJECT_TYPE, MAPI_STORE),
+        longProperty(PR_STORE_SUPPORT_MASK, STORE_ENTRYID_UNIQUE | STORE_MODIFY_OK |
+                                                STORE_CREATE_OK | STORE_NOTIFY_OK),
+    };
+    // Properties set by callers, kept in the store's properties file under their tag.
+    for (const auto& [key, bytes] : files_.properties()) {
+        if (key.size() != 8)
+            continue;
+        const ULONG tag = std::strtoul(key.c_str(), nullptr, 16);
+        switch (PROP_TYPE(tag)) {
+        case PT_BINARY:
+            properties.push_back(binaryProperty(tag, bytes));
+            break;
+        case PT_STRING8:
+            properties.push_back(textProperty(unicode(tag), std::string(bytes.begin(), bytes.end())));
+            break;
+        case PT_LONG:
+        case PT_BOOLEAN:
+            if (bytes.size() == 4) {
+                LONG value;
+                std::memcpy(&value, bytes.data(), 4);
+                properties.push_back(PROP_TYPE(tag) == PT_LONG ? longProperty(tag, value)
+                                                               : boolProperty(tag, value != 0));
+            }
+            break;
+        }
+    }
+    return properties;
+}
+
+HRESULT Store::setStoreProperty(const SPropValue& value) {
+    const ULONG tag = value.ulPropTag;
+    Bytes bytes;
+    ULONG storedTag = tag;
+    switch (PROP_TYPE(tag)) {
+    case PT_BINARY:
+        bytes.assign(value.Value.bin.lpb, value.Value.bin.lpb + value.Value.bin.cb);
+        break;
+    case PT_STRING8: {
+        const std::string text = ansiToUtf8(value.Value.lpszA);
+        bytes.assign(text.begin(), text.end());
+        break;
+    }
+    case PT_UNICODE: {
+        const std::string text = wideToUtf8(value.Value.lpszW);
+        bytes.assign(text.begin(), text.end());
+        storedTag = PROP_TAG(PT_STRING8, PROP_ID(tag));
+        break;
+    }
+    case PT_LONG:
+    case PT_BOOLEAN: {
+        const LONG number = PROP_TYPE(tag) == PT_LONG ? value.Value.l : (value.Value.b ? 1 : 0);
+        bytes.resize(4);
+        std::memcpy(bytes.data(), &number, 4);
+        break;
+    }
+    default:
+        return MAPI_E_NO_SUPPORT;
+    }
+    // Computed properties cannot be changed.
+    if (find(Properties{longProperty(PR_OBJECT_TYPE, 0), longProperty(PR_ENTRYID, 0),
+                        longProperty(PR_STORE_ENTRYID, 0), longProperty(PR_MDB_PROVIDER, 0),
+                        longProperty(PR_RECORD_KEY, 0)},
+             tag))
+        return MAPI_E_COMPUTED;
+    try {
+        files_.setProperty(tagKey(storedTag), bytes);
+    } catch (const std::exception&) {
+        return MAPI_E_DISK_ERROR;
+    }
+    return S_OK;
+}
+
+Properties Store::folderProperties(const std::string& folder) {
+    const bool root = folder.empty();
+    Properties properties = {
+        binaryProperty(PR_ENTRYID, folderId(folder)),
+        binaryProperty(PR_RECORD_KEY, folderId(folder)),
+        binaryProperty(PR_INSTANCE_KEY, folderId(folder)),
+        binaryProperty(PR_STORE_ENTRYID, storeId()),
+        binaryProperty(PR_STORE_RECORD_KEY, Bytes(uid().begin(), uid().end())),
+        textProperty(unicode(PR_DISPLAY_NAME), root ? "" : files_.displayName(folder)),
+        longProperty(PR_OBJECT_TYPE, MAPI_FOLDER),
+        longProperty(PR_FOLDER_TYPE, root ? FOLDER_ROOT : FOLDER_GENERIC),
+        boolProperty(PR_SUBFOLDERS, !files_.childFolders(folder).empty()),
+    };
+    if (!root)
+        properties.push_back(
+            binaryProperty(PR_PARENT_ENTRYID, folderId(devkit::MaildirStore::parentOf(folder))));
+    if (files_.isMaildir(folder)) {
+        const auto messages = files_.messages(folder);
+        LONG unread = 0;
+        for (const auto& message : messages)
+            unread += !devkit::hasFlag(message.flags, 'S');
+        properties.push_back(longProperty(PR_CONTENT_COUNT, LONG(messages.size())));
+        properties.push_back(longProperty(PR_CONTENT_UNREAD, unread));
+        properties.push_back(textProperty(unicode(PR_CONTAINER_CLASS), "IPF.Note"));
+    } else {
+        properties.push_back(longProperty(PR_CONTENT_COUNT, 0));
+    }
+    return properties;
+}
+
+std::optional<Properties> Store::messageProperties(const std::string& folder,
+                                                   const std::string& unique) {
+    const auto file = files_.findMessage(folder, unique);
+    if (!file)
+        return std::nullopt;
+    const std::string content = devkit::readFile(file->file);
+    const devkit::ParsedMessage parsed = devkit::parseMessage(content);
+    const Bytes id = messageId(folder, unique);
+    Properties properties = {
+        binaryProperty(PR_ENTRYID, id),
+        binaryProperty(PR_RECORD_KEY, id),
+        binaryProperty(PR_INSTANCE_KEY, id),
+        binaryProperty(PR_STORE_ENTRYID, storeId()),
+        binaryProperty(PR_PARENT_ENTRYID, folderId(folder)),
+        textProperty(unicode(PR_MESSAGE_CLASS), "IPM.Note"),
+        longProperty(PR_OBJECT_TYPE, MAPI_MESSAGE),
+        longProperty(PR_MESSAGE_FLAGS,
+                     MSGFLAG_UNMODIFIED | (devkit::hasFlag(file->flags, 'S') ? MSGFLAG_READ : 0)),
+        longProperty(PR_MESSAGE_SIZE, LONG(content.size())),
+        timeProperty(PR_MESSAGE_DELIVERY_TIME, fileTimeOf(file->file)),
+        textProperty(unicode(PR_BODY), parsed.body),
+    };
+    if (!parsed.senderName.empty()) {
+        properties.push_back(textProperty(unicode(PR_SENDER_NAME), parsed.senderName));
+        properties.push_back(textProperty(unicode(PR_SENT_REPRESENTING_NAME), parsed.senderName));
+    }
+    if (!parsed.senderEmail.empty()) {
+        properties.push_back(textProperty(unicode(PR_SENDER_EMAIL_ADDRESS), parsed.senderEmail));
+        properties.push_back(textProperty(unicode(PR_SENDER_ADDRTYPE), "SMTP"));
+    }
+    properties.push_back(textProperty(unicode(PR_SUBJECT), parsed.subject));
+    if (parsed.deliveryTime)
+        properties.push_back(
+            timeProperty(PR_CLIENT_SUBMIT_TIME, fileTimeFromUnix(*parsed.deliveryTime)));
+    if (!parsed.messageId.empty())
+        properties.push_back(textProperty(PR_INTERNET_MESSAGE_ID_W, parsed.messageId));
+    return properties;
+}
+
+HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id) {
+    void* buffer = nullptr;
+    if (FAILED(allocateBuffer(ULONG(bytes.size()), &buffer)))
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    std::memcpy(buffer, bytes.data(), bytes.size());
+    *size = ULONG(bytes.size());
+    *id = static_cast<ENTRYID*>(buffer);
+    return S_OK;
+}
+
+HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,
+                  ULONG* objectType, IUnknown** object) {
+    if (!object)
+        return MAPI_E_INVALID_PARAMETER;
+    *object = nullptr;
+    std::string folder;
+    if (size || id) {
+        const auto entry = store->parse(size, id);
+        if (!entry)
+            return MAPI_E_INVALID_ENTRYID;
+        if (entry->kind == devkit::EntryKind::store) {
+            *object = make<MsgStore>(store);
+            if (objectType)
+                *objectType = MAPI_STORE;
+            return *object ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+        }
+        if (entry->kind == devkit::EntryKind::message) {
+            std::lock_guard guard(store->lock);
+            auto properties = store->messageProperties(entry->folder, entry->message);
+            if (!properties)
+                return MAPI_E_NOT_FOUND;
+            *object = make<Message>(store, std::move(*properties));
+            if (objectType)
+                *objectType = MAPI_MESSAGE;
+            return *object ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+        }
+        folder = entry->folder;
+    }
+    if (!store->files().folderExists(folder))
+        return MAPI_E_NOT_FOUND;
+    *object = make<Folder>(store, folder);
+    if (objectType)
+        *objectType = MAPI_FOLDER;
+    return *object ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+}
+
+} // namespace maildir

@@ -1,0 +1,46 @@
+// The store behind the MAPI objects: one Maildir tree, shared by every object opened on it.
+#pragma once
+#include "mapi.h"
+#include "maildir_store.h"
+#include "properties.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace maildir {
+
+class Store {
+public:
+    explicit Store(const std::wstring& root);
+
+    devkit::MaildirStore& files() { return files_; }
+    const devkit::Uid& uid() const { return files_.uid(); }
+    Bytes storeId() const { return devkit::storeEntryId(uid()); }
+    Bytes folderId(const std::string& folder) const { return devkit::folderEntryId(uid(), folder); }
+    Bytes messageId(const std::string& folder, const std::string& unique) const {
+        return devkit::messageEntryId(uid(), folder, unique);
+    }
+    std::optional<devkit::EntryId> parse(ULONG size, const ENTRYID* id) const;
+
+    Properties storeProperties();
+    HRESULT setStoreProperty(const SPropValue& value);
+    Properties folderProperties(const std::string& folder);
+    // A message's properties, parsed from its file; nothing when the message is gone.
+    std::optional<Properties> messageProperties(const std::string& folder,
+                                                const std::string& unique);
+
+    std::mutex lock; // the files are shared by the main thread and the notification thread
+
+private:
+    devkit::MaildirStore files_;
+};
+
+// Opens a store, folder or message of `store` by identifier: no identifier is the root folder.
+HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,
+                  ULONG* objectType, IUnknown** object);
+
+HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id);
+
+} // namespace maildir

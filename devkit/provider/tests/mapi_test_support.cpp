@@ -1,0 +1,142 @@
+#include "mapi_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace kit {
+
+namespace {
+
+void setSetting(const wchar_t* name, const std::wstring& value) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MaildirMAPI", 0, nullptr, 0, KEY_WRITE,
+                    nullptr, &key, nullptr);
+    if (value.empty())
+        RegDeleteValueW(key, name);
+    else
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+std::wstring temporaryStore() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"maildir-kit-" + std::to_wstring(std::random_device{}());
+}
+
+std::wstring widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+} // namespace
+
+StoreFixture::StoreFixture(const std::string& faults, const std::string& logon)
+    : root(temporaryStore()), files_(devkit::fs::path(root)) {
+    files_.createStandardLayout();
+    setSetting(L"StoreRoot", root);
+    setSetting(L"Faults", widen(faults));
+    setSetting(L"Logon", widen(logon));
+}
+
+StoreFixture::~StoreFixture() {
+    logoff();
+    std::error_code ignored;
+    devkit::fs::remove_all(files_.root(), ignored);
+    setSetting(L"Faults", L"");
+    setSetting(L"Logon", L"");
+}
+
+HRESULT StoreFixture::initialise() {
+    const HRESULT result = MAPIInitialize(nullptr);
+    initialised_ = SUCCEEDED(result);
+    return result;
+}
+
+HRESULT StoreFixture::logon() {
+    if (!initialised_)
+        if (const HRESULT result = initialise(); FAILED(result))
+            return result;
+    HRESULT result = MAPILogonEx(0, nullptr, nullptr, MAPI_LOGON_UI | MAPI_EXTENDED |
+                                                          MAPI_USE_DEFAULT, session_.put());
+    if (FAILED(result))
+        return result;
+    const Bytes id = devkit::storeEntryId(files_.uid());
+    return session_->OpenMsgStore(0, ULONG(id.size()),
+                                  reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())),
+                                  nullptr, MDB_WRITE, store_.put());
+}
+
+void StoreFixture::logoff() {
+    store_.reset();
+    session_.reset();
+    if (initialised_)
+        MAPIUninitialize();
+    initialised_ = false;
+}
+
+Bytes StoreFixture::messageId(const std::string& folder, const std::string& unique) const {
+    return devkit::messageEntryId(files_.uid(), folder, unique);
+}
+
+Bytes StoreFixture::folderId(const std::string& folder) const {
+    return devkit::folderEntryId(files_.uid(), folder);
+}
+
+Ref<IMAPIFolder> StoreFixture::openFolder(const Bytes& id) const {
+    Ref<IMAPIFolder> folder;
+    ULONG type = 0;
+    store_->OpenEntry(ULONG(id.size()), reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())),
+                      nullptr, MAPI_MODIFY, &type, folder.putAs<IUnknown>());
+    return folder;
+}
+
+Ref<IMessage> StoreFixture::openMessage(const Bytes& id) const {
+    Ref<IMessage> message;
+    ULONG type = 0;
+    store_->OpenEntry(ULONG(id.size()), reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())),
+                      nullptr, MAPI_MODIFY | MAPI_DEFERRED_ERRORS, &type,
+                      message.putAs<IUnknown>());
+    return message;
+}
+
+STDMETHODIMP_(ULONG) RecordingSink::OnNotify(ULONG count, LPNOTIFICATION notifications) {
+    thread = GetCurrentThreadId();
+    for (ULONG i = 0; i < count; ++i) {
+        const NOTIFICATION& n = notifications[i];
+        Received r{n.ulEventType, 0, {}, {}, {}, {}};
+        if (n.ulEventType == fnevNewMail) {
+            r.objectType = MAPI_MESSAGE;
+            r.id = bytesOf(n.info.newmail.cbEntryID, n.info.newmail.lpEntryID);
+            r.parent = bytesOf(n.info.newmail.cbParentID, n.info.newmail.lpParentID);
+            r.messageClass = n.info.newmail.lpszMessageClass ? n.info.newmail.lpszMessageClass : "";
+        } else {
+            r.objectType = n.info.obj.ulObjType;
+            r.id = bytesOf(n.info.obj.cbEntryID, n.info.obj.lpEntryID);
+            r.parent = bytesOf(n.info.obj.cbParentID, n.info.obj.lpParentID);
+            r.oldParent = bytesOf(n.info.obj.cbOldParentID, n.info.obj.lpOldParentID);
+        }
+        received.push_back(std::move(r));
+    }
+    return S_OK;
+}
+
+Bytes bytesOf(const SBinary& binary) { return Bytes(binary.lpb, binary.lpb + binary.cb); }
+
+Bytes bytesOf(ULONG size, const ENTRYID* id) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(id);
+    return id ? Bytes(bytes, bytes + size) : Bytes();
+}
+
+namespace {
+long callCounter(const char* name) {
+    using Counter = long(WINAPI*)();
+    HMODULE provider = GetModuleHandleW(L"maildirmapi.dll");
+    FARPROC counter = provider ? GetProcAddress(provider, name) : nullptr;
+    return counter ? reinterpret_cast<Counter>(reinterpret_cast<void*>(counter))() : -1;
+}
+} // namespace
+
+long providerLiveObjects() { return callCounter("MaildirLiveObjects"); }
+long providerLiveBuffers() { return callCounter("MaildirLiveBuffers"); }
+
+} // namespace kit

@@ -1,0 +1,103 @@
+// Helpers for tests that use the provider through mapi32, as a program does: a throwaway store
+// per test, the kit's settings, owning references and a sink that records what it is told.
+#pragma once
+#include <windows.h>
+#include <mapix.h>
+#include <mapidefs.h>
+#include <mapicode.h>
+#include <mapitags.h>
+
+#include "maildir_store.h"
+
+#include <string>
+#include <vector>
+
+namespace kit {
+
+// An owning interface pointer.
+template <typename T> class Ref {
+public:
+    Ref() = default;
+    explicit Ref(T* p) : p_(p) {}
+    Ref(Ref&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { reset(); }
+    void reset() {
+        if (p_)
+            p_->Release();
+        p_ = nullptr;
+    }
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    T** put() {
+        reset();
+        return &p_;
+    }
+    template <typename U> U** putAs() { return reinterpret_cast<U**>(put()); }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+using Bytes = std::vector<unsigned char>;
+
+// A store directory of its own, the kit's settings pointing at it, and MAPI initialised and
+// logged on. The destructor releases and uninitialises, so live-object counts can be checked.
+class StoreFixture {
+public:
+    explicit StoreFixture(const std::string& faults = {}, const std::string& logon = {});
+    ~StoreFixture();
+
+    HRESULT initialise();
+    HRESULT logon();
+    void logoff(); // releases the session and store and uninitialises MAPI
+
+    devkit::MaildirStore& files() { return files_; }
+    const devkit::MaildirStore& files() const { return files_; }
+    std::string inbox() const { return "IPM_SUBTREE/Inbox"; }
+    IMAPISession* session() const { return session_.get(); }
+    IMsgStore* store() const { return store_.get(); }
+    Bytes messageId(const std::string& folder, const std::string& unique) const;
+    Bytes folderId(const std::string& folder) const;
+
+    Ref<IMAPIFolder> openFolder(const Bytes& id) const;
+    Ref<IMessage> openMessage(const Bytes& id) const;
+
+    std::wstring root;
+
+private:
+    devkit::MaildirStore files_;
+    Ref<IMAPISession> session_;
+    Ref<IMsgStore> store_;
+    bool initialised_ = false;
+};
+
+// Records the notifications it receives, with copies of their identifiers.
+class RecordingSink : public IMAPIAdviseSink {
+public:
+    struct Received {
+        ULONG event;
+        ULONG objectType;
+        Bytes id, parent, oldParent;
+        std::string messageClass;
+    };
+
+    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    STDMETHODIMP_(ULONG) OnNotify(ULONG count, LPNOTIFICATION notifications) override;
+
+    std::vector<Received> received;
+    DWORD thread = 0; // where OnNotify ran
+    ULONG references = 1;
+};
+
+Bytes bytesOf(const SBinary& binary);
+Bytes bytesOf(ULONG size, const ENTRYID* id);
+// MAPI live counters of the provider, through its diagnostic exports.
+long providerLiveObjects();
+long providerLiveBuffers();
+
+} // namespace kit

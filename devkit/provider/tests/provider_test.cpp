@@ -1,0 +1,464 @@
+// The Maildir provider through mapi32, as a program sees it.
+#include "mapi_test_support.h"
+#include "wine_test.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace kit;
+
+namespace {
+
+constexpr ULONG allEvents = 0x7E;
+
+ENTRYID* entry(const Bytes& id) {
+    return reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data()));
+}
+
+// GetProps of some tags, freed at the end of the test.
+struct Values {
+    ULONG count = 0;
+    SPropValue* values = nullptr;
+    HRESULT result = E_FAIL;
+    ~Values() { MAPIFreeBuffer(values); }
+    const SPropValue& operator[](size_t i) const { return values[i]; }
+};
+
+template <typename Object> void getProps(Object* object, std::vector<ULONG> tags, Values& out) {
+    std::vector<ULONG> array(tags.size() + 1);
+    array[0] = ULONG(tags.size());
+    std::copy(tags.begin(), tags.end(), array.begin() + 1);
+    out.result = object->GetProps(reinterpret_cast<SPropTagArray*>(array.data()), 0, &out.count,
+                                  &out.values);
+}
+
+void freeRows(SRowSet* rows) {
+    if (!rows)
+        return;
+    for (ULONG i = 0; i < rows->cRows; ++i)
+        MAPIFreeBuffer(rows->aRow[i].lpProps);
+    MAPIFreeBuffer(rows);
+}
+
+std::string deliver(StoreFixture& fixture, const std::string& folder, const std::string& from,
+                    const std::string& subject, const std::string& body = "Hello") {
+    return fixture.files().deliver(folder, devkit::composeMessage(from, "", subject, body, 0));
+}
+
+class Provider : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(fixture.logon(), S_OK); }
+    StoreFixture fixture;
+};
+
+// Logon and the default store
+
+TEST(ProviderLogon, SwitchesAnswerCancelAndFailure) {
+    {
+        StoreFixture cancelled({}, "cancel");
+        EXPECT_EQ(cancelled.logon(), MAPI_E_USER_CANCEL);
+    }
+    {
+        StoreFixture failing({}, "fail");
+        EXPECT_EQ(failing.logon(), MAPI_E_LOGON_FAILED);
+    }
+}
+
+TEST(ProviderLogon, WithoutInitialiseIsRefused) {
+    Ref<IMAPISession> session;
+    EXPECT_EQ(MAPILogonEx(0, nullptr, nullptr, 0x61, session.put()), MAPI_E_NOT_INITIALIZED);
+}
+
+TEST_F(Provider, StoresTableHasOneDefaultStore) {
+    Ref<IMAPITable> table;
+    ASSERT_EQ(fixture.session()->GetMsgStoresTable(0, table.put()), S_OK);
+    ULONG rows = 0;
+    ASSERT_EQ(table->GetRowCount(0, &rows), S_OK);
+    EXPECT_EQ(rows, 1u);
+    SizedSPropTagArray(3, columns) = {3, {PR_DEFAULT_STORE, PR_ENTRYID, PR_DISPLAY_NAME_A}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0), S_OK);
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr), S_OK);
+    SRowSet* set = nullptr;
+    ASSERT_EQ(table->QueryRows(1, 0, &set), S_OK);
+    ASSERT_EQ(set->cRows, 1u);
+    EXPECT_EQ(set->aRow[0].lpProps[0].ulPropTag, PR_DEFAULT_STORE);
+    EXPECT_TRUE(set->aRow[0].lpProps[0].Value.b);
+    EXPECT_EQ(bytesOf(set->aRow[0].lpProps[1].Value.bin), devkit::storeEntryId(fixture.files().uid()));
+    EXPECT_STREQ(set->aRow[0].lpProps[2].Value.lpszA, "Maildir store");
+    freeRows(set);
+}
+
+TEST_F(Provider, ReceiveFolderForIpmIsTheInbox) {
+    ULONG size = 0;
+    ENTRYID* id = nullptr;
+    char* explicitClass = nullptr;
+    char ipm[] = "IPM";
+    ASSERT_EQ(fixture.store()->GetReceiveFolder(ipm, 0, &size, &id, &explicitClass), S_OK);
+    EXPECT_EQ(bytesOf(size, id), fixture.folderId(fixture.inbox()));
+    EXPECT_STREQ(explicitClass, "IPM");
+    MAPIFreeBuffer(id);
+    MAPIFreeBuffer(explicitClass);
+}
+
+// The IPM subtree
+
+TEST_F(Provider, IpmSubtreeCreatedOnceAndRememberedOnDisk) {
+    fixture.logoff();
+    // A store that lacks the property.
+    std::filesystem::remove(fixture.files().root() / devkit::propertiesFile);
+    fixture.files().open();
+    ASSERT_EQ(fixture.logon(), S_OK);
+
+    Values missing;
+    getProps(fixture.store(), {PR_IPM_SUBTREE_ENTRYID}, missing);
+    EXPECT_EQ(missing.result, MAPI_W_ERRORS_RETURNED);
+    EXPECT_EQ(missing[0].ulPropTag, PROP_TAG(PT_ERROR, PROP_ID(PR_IPM_SUBTREE_ENTRYID)));
+    EXPECT_EQ(missing[0].Value.err, MAPI_E_NOT_FOUND);
+
+    Ref<IMAPIFolder> root;
+    ULONG type = 0;
+    ASSERT_EQ(fixture.store()->OpenEntry(0, nullptr, nullptr, MAPI_MODIFY, &type,
+                                         root.putAs<IUnknown>()),
+              S_OK);
+    EXPECT_EQ(type, ULONG(MAPI_FOLDER));
+    char name[] = "IPM_SUBTREE";
+    Ref<IMAPIFolder> subtree;
+    ASSERT_EQ(root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, OPEN_IF_EXISTS,
+                                 subtree.put()),
+              S_OK);
+    Ref<IMAPIFolder> collision;
+    EXPECT_EQ(root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, 0, collision.put()),
+              MAPI_E_COLLISION);
+    ASSERT_EQ(subtree->SaveChanges(KEEP_OPEN_READONLY), S_OK);
+    Values id;
+    getProps(subtree.get(), {PR_ENTRYID}, id);
+    ASSERT_EQ(id.result, S_OK);
+    SPropValue value = id[0];
+    value.ulPropTag = PR_IPM_SUBTREE_ENTRYID;
+    ASSERT_EQ(fixture.store()->SetProps(1, &value, nullptr), S_OK);
+
+    fixture.logoff();
+    ASSERT_EQ(fixture.logon(), S_OK);
+    Values found;
+    getProps(fixture.store(), {PR_IPM_SUBTREE_ENTRYID}, found);
+    EXPECT_EQ(found.result, S_OK);
+    EXPECT_EQ(bytesOf(found[0].Value.bin), fixture.folderId("IPM_SUBTREE"));
+}
+
+// Folders
+
+TEST_F(Provider, HierarchyTableListsDirectSubfoldersOnly) {
+    bool existed = false;
+    for (const char* name : {"Projects", "Family & Friends", "Q3: plans"})
+        fixture.files().createFolder(fixture.inbox(), name, existed);
+    fixture.files().createFolder(fixture.inbox() + "/Projects", "Deeper", existed);
+
+    Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+    ASSERT_TRUE(inbox);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(inbox->GetHierarchyTable(0, table.put()), S_OK);
+    SizedSPropTagArray(2, columns) = {2, {PR_ENTRYID, PR_DISPLAY_NAME_A}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0), S_OK);
+    ULONG count = 0;
+    ASSERT_EQ(table->GetRowCount(0, &count), S_OK);
+    ASSERT_EQ(count, 3u);
+    std::vector<std::string> names;
+    for (ULONG i = 0; i < count; ++i) {
+        ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, LONG(i), nullptr), S_OK);
+        SRowSet* row = nullptr;
+        ASSERT_EQ(table->QueryRows(1, 0, &row), S_OK);
+        ASSERT_EQ(row->cRows, 1u);
+        names.push_back(row->aRow[0].lpProps[1].Value.lpszA);
+        Ref<IMAPIFolder> child = fixture.openFolder(bytesOf(row->aRow[0].lpProps[0].Value.bin));
+        EXPECT_TRUE(child) << names.back();
+        freeRows(row);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Family & Friends", "Projects", "Q3: plans"}));
+}
+
+// Messages
+
+TEST_F(Provider, MessageGivesItsPropertiesIn8BitForm) {
+    const std::string unique = deliver(fixture, fixture.inbox(), "Zoë Martin <zoe@example.org>",
+                                       "Café à 10h", "Première ligne\nDeuxième");
+    Ref<IMessage> message = fixture.openMessage(fixture.messageId(fixture.inbox(), unique));
+    ASSERT_TRUE(message);
+    Values values;
+    getProps(message.get(),
+             {PR_SENDER_NAME_A, PR_SUBJECT_A, PR_BODY_A, PR_ENTRYID, PR_STORE_ENTRYID,
+              PR_PARENT_ENTRYID, PR_MESSAGE_CLASS_A, PR_SENDER_EMAIL_ADDRESS_A,
+              PR_MESSAGE_DELIVERY_TIME},
+             values);
+    ASSERT_EQ(values.result, S_OK);
+    EXPECT_STREQ(values[0].Value.lpszA, "Zo\xEB Martin"); // Windows-1252 under Wine's default
+    EXPECT_STREQ(values[1].Value.lpszA, "Caf\xE9 \xE0 10h");
+    EXPECT_STREQ(values[2].Value.lpszA, "Premi\xE8re ligne\r\nDeuxi\xE8me");
+    EXPECT_EQ(bytesOf(values[3].Value.bin), fixture.messageId(fixture.inbox(), unique));
+    EXPECT_EQ(bytesOf(values[4].Value.bin), devkit::storeEntryId(fixture.files().uid()));
+    EXPECT_EQ(bytesOf(values[5].Value.bin), fixture.folderId(fixture.inbox()));
+    EXPECT_STREQ(values[6].Value.lpszA, "IPM.Note");
+    EXPECT_STREQ(values[7].Value.lpszA, "zoe@example.org");
+    EXPECT_EQ(PROP_TYPE(values[8].ulPropTag), ULONG(PT_SYSTIME));
+}
+
+TEST_F(Provider, MissingPropertyComesBackAsAnErrorValue) {
+    const std::string unique =
+        fixture.files().deliver(fixture.inbox(), "Subject: no sender\r\n\r\ntext");
+    Ref<IMessage> message = fixture.openMessage(fixture.messageId(fixture.inbox(), unique));
+    ASSERT_TRUE(message);
+    Values values;
+    getProps(message.get(), {PR_SENDER_NAME_A, PR_SUBJECT_A}, values);
+    EXPECT_EQ(values.result, MAPI_W_ERRORS_RETURNED);
+    EXPECT_EQ(values[0].ulPropTag, PROP_TAG(PT_ERROR, PROP_ID(PR_SENDER_NAME_A)));
+    EXPECT_EQ(values[0].Value.err, MAPI_E_NOT_FOUND);
+    EXPECT_STREQ(values[1].Value.lpszA, "no sender");
+}
+
+TEST_F(Provider, IdentifierSurvivesTheMoveToCurAndNewFlags) {
+    const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "moving");
+    const auto dir = fixture.files().directory(fixture.inbox());
+    std::filesystem::rename(dir / "new" / unique, dir / "cur" / (unique + ";2,S"));
+    Ref<IMessage> message = fixture.openMessage(fixture.messageId(fixture.inbox(), unique));
+    ASSERT_TRUE(message);
+    Values values;
+    getProps(message.get(), {PR_SUBJECT_A, PR_MESSAGE_FLAGS}, values);
+    EXPECT_STREQ(values[0].Value.lpszA, "moving");
+    EXPECT_TRUE(values[1].Value.l & MSGFLAG_READ);
+}
+
+TEST_F(Provider, DeleteMessagesRemovesTheFileOnce) {
+    const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "doomed");
+    Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+    Bytes id = fixture.messageId(fixture.inbox(), unique);
+    SBinary binary{ULONG(id.size()), id.data()};
+    ENTRYLIST list{1, &binary};
+    EXPECT_EQ(inbox->DeleteMessages(&list, 0, nullptr, MESSAGE_DIALOG), S_OK);
+    EXPECT_FALSE(fixture.files().findMessage(fixture.inbox(), unique));
+    EXPECT_EQ(inbox->DeleteMessages(&list, 0, nullptr, MESSAGE_DIALOG), MAPI_W_PARTIAL_COMPLETION);
+    EXPECT_FALSE(fixture.openMessage(id));
+}
+
+// Identifiers that must be refused: nothing outside the store is opened or deleted.
+
+class HostileIdentifiers : public Provider {
+protected:
+    void SetUp() override {
+        Provider::SetUp();
+        outside = fixture.files().root().parent_path() / "outside-canary.eml";
+        std::ofstream(outside) << "Subject: canary\r\n\r\nmust survive";
+    }
+    void TearDown() override { std::filesystem::remove(outside); }
+
+    std::vector<Bytes> hostile() const {
+        const devkit::Uid uid = fixture.files().uid();
+        devkit::Uid other = uid;
+        other[0] ^= 0xFF;
+        auto raw = [&](char kind, const std::string& payload) {
+            Bytes id = devkit::folderEntryId(uid, "");
+            id[20] = kind;
+            id.insert(id.end(), payload.begin(), payload.end());
+            return id;
+        };
+        Bytes truncated = fixture.messageId(fixture.inbox(), "x");
+        truncated.resize(10);
+        return {
+            raw('M', std::string("..") + '\0' + "outside-canary.eml"),
+            raw('M', std::string("IPM_SUBTREE/Inbox/../../..") + '\0' + "outside-canary.eml"),
+            raw('M', std::string("C:/") + '\0' + "x"),
+            raw('M', std::string("\\\\server\\share") + '\0' + "x"),
+            raw('M', std::string("/tmp") + '\0' + "x"),
+            raw('M', fixture.inbox() + '\0' + "../../../outside-canary.eml"),
+            raw('M', fixture.inbox() + '\0' + std::string("a\0b", 3)),
+            raw('F', ".."),
+            raw('F', std::string(2000, 'a')),
+            devkit::messageEntryId(other, fixture.inbox(), "x"),
+            truncated,
+            Bytes{1, 2, 3},
+        };
+    }
+    std::filesystem::path outside;
+};
+
+TEST_F(HostileIdentifiers, OpenEntryRefusesThem) {
+    for (const Bytes& id : hostile()) {
+        IUnknown* object = nullptr;
+        ULONG type = 0;
+        EXPECT_EQ(fixture.store()->OpenEntry(ULONG(id.size()), entry(id), nullptr, MAPI_MODIFY,
+                                             &type, &object),
+                  MAPI_E_INVALID_ENTRYID);
+        EXPECT_EQ(object, nullptr);
+    }
+}
+
+TEST_F(HostileIdentifiers, DeleteMessagesRefusesThemAndDeletesNothing) {
+    const std::string kept = deliver(fixture, fixture.inbox(), "a@b", "kept");
+    Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+    for (Bytes id : hostile()) {
+        Bytes good = fixture.messageId(fixture.inbox(), kept);
+        SBinary pair[2] = {{ULONG(good.size()), good.data()}, {ULONG(id.size()), id.data()}};
+        ENTRYLIST list{2, pair};
+        EXPECT_EQ(inbox->DeleteMessages(&list, 0, nullptr, 0), MAPI_E_INVALID_ENTRYID);
+    }
+    EXPECT_TRUE(std::filesystem::exists(outside));
+    EXPECT_TRUE(fixture.files().findMessage(fixture.inbox(), kept)) << "all or nothing";
+}
+
+// Notifications
+
+class Notifications : public Provider {
+protected:
+    ULONG advise(const std::string& folder, ULONG mask, RecordingSink& sink) {
+        Bytes id = fixture.folderId(folder);
+        ULONG connection = 0;
+        EXPECT_EQ(fixture.store()->Advise(ULONG(id.size()), entry(id), mask, &sink, &connection),
+                  S_OK);
+        return connection;
+    }
+    bool waitFor(const RecordingSink& sink, size_t count, DWORD timeout = 5000) {
+        return wt::pumpUntil([&] { return sink.received.size() >= count; }, timeout);
+    }
+    // Registrations hold the sinks until MAPI is uninitialised, which must come first.
+    void TearDown() override { fixture.logoff(); }
+    RecordingSink inbox, sub, newMailOnly;
+};
+
+TEST_F(Notifications, NewMailArrivesOnlyWhileTheThreadDispatches) {
+    advise(fixture.inbox(), allEvents, inbox);
+    const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "one");
+    Sleep(500);
+    EXPECT_TRUE(inbox.received.empty()) << "nothing without a message loop";
+    ASSERT_TRUE(waitFor(inbox, 1));
+    const auto& got = inbox.received[0];
+    EXPECT_EQ(got.event, ULONG(fnevNewMail));
+    EXPECT_EQ(got.id, fixture.messageId(fixture.inbox(), unique));
+    EXPECT_EQ(got.parent, fixture.folderId(fixture.inbox()));
+    EXPECT_EQ(got.messageClass, "IPM.Note");
+    EXPECT_EQ(inbox.thread, GetCurrentThreadId());
+    wt::pumpFor(300);
+    EXPECT_EQ(inbox.received.size(), 1u) << "exactly once";
+}
+
+TEST_F(Notifications, BurstArrivesWholeInDeliveryOrder) {
+    advise(fixture.inbox(), allEvents, inbox);
+    std::vector<Bytes> expected;
+    for (int i = 0; i < 300; ++i)
+        expected.push_back(fixture.messageId(
+            fixture.inbox(), deliver(fixture, fixture.inbox(), "a@b", "burst " + std::to_string(i))));
+    ASSERT_TRUE(waitFor(inbox, expected.size(), 20000)) << inbox.received.size();
+    wt::pumpFor(300);
+    ASSERT_EQ(inbox.received.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(inbox.received[i].event, ULONG(fnevNewMail));
+        EXPECT_EQ(inbox.received[i].id, expected[i]) << i;
+    }
+}
+
+TEST_F(Notifications, EachSinkHearsOnlyItsFolderAndItsEvents) {
+    bool existed = false;
+    const std::string projects = *fixture.files().createFolder(fixture.inbox(), "Projects", existed);
+    advise(fixture.inbox(), allEvents, inbox);
+    advise(projects, allEvents, sub);
+    advise(fixture.inbox(), fnevNewMail, newMailOnly);
+
+    deliver(fixture, projects, "a@b", "for the subfolder");
+    ASSERT_TRUE(waitFor(sub, 1));
+    const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "for the inbox");
+    ASSERT_TRUE(waitFor(inbox, 1));
+    fixture.files().deleteMessage(fixture.inbox(), unique);
+    ASSERT_TRUE(waitFor(inbox, 2));
+    wt::pumpFor(300);
+    EXPECT_EQ(sub.received.size(), 1u);
+    ASSERT_EQ(inbox.received.size(), 2u);
+    EXPECT_EQ(inbox.received[1].event, ULONG(fnevObjectDeleted));
+    EXPECT_EQ(inbox.received[1].id, fixture.messageId(fixture.inbox(), unique));
+    EXPECT_EQ(newMailOnly.received.size(), 1u);
+}
+
+TEST_F(Notifications, ChangesMovesAndNewFolders) {
+    bool existed = false;
+    const std::string projects = *fixture.files().createFolder(fixture.inbox(), "Projects", existed);
+    advise(fixture.inbox(), allEvents, inbox);
+    advise(projects, allEvents, sub);
+    const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "to be read");
+    ASSERT_TRUE(waitFor(inbox, 1));
+
+    const auto dir = fixture.files().directory(fixture.inbox());
+    std::filesystem::rename(dir / "new" / unique, dir / "cur" / (unique + ";2,S"));
+    ASSERT_TRUE(waitFor(inbox, 2));
+    EXPECT_EQ(inbox.received[1].event, ULONG(fnevObjectModified));
+    EXPECT_EQ(inbox.received[1].id, fixture.messageId(fixture.inbox(), unique));
+
+    std::filesystem::rename(dir / "cur" / (unique + ";2,S"),
+                            fixture.files().directory(projects) / "cur" / (unique + ";2,S"));
+    ASSERT_TRUE(waitFor(inbox, 3));
+    ASSERT_TRUE(waitFor(sub, 1));
+    EXPECT_EQ(inbox.received[2].event, ULONG(fnevObjectMoved));
+    EXPECT_EQ(sub.received[0].event, ULONG(fnevObjectMoved));
+    EXPECT_EQ(sub.received[0].id, fixture.messageId(projects, unique));
+    EXPECT_EQ(sub.received[0].oldParent, fixture.folderId(fixture.inbox()));
+
+    fixture.files().createFolder(fixture.inbox(), "Archive", existed);
+    ASSERT_TRUE(waitFor(inbox, 4));
+    EXPECT_EQ(inbox.received[3].event, ULONG(fnevObjectCreated));
+    EXPECT_EQ(inbox.received[3].objectType, ULONG(MAPI_FOLDER));
+    EXPECT_EQ(inbox.received[3].id, fixture.folderId(fixture.inbox() + "/Archive"));
+}
+
+TEST_F(Notifications, UnadviseStopsThemAndGivesTheSinkBack) {
+    const ULONG connection = advise(fixture.inbox(), allEvents, inbox);
+    EXPECT_EQ(inbox.references, 2u);
+    EXPECT_EQ(fixture.store()->Unadvise(connection), S_OK);
+    EXPECT_EQ(inbox.references, 1u);
+    EXPECT_EQ(fixture.store()->Unadvise(connection), MAPI_E_NOT_FOUND);
+    deliver(fixture, fixture.inbox(), "a@b", "unheard");
+    wt::pumpFor(500);
+    EXPECT_TRUE(inbox.received.empty());
+}
+
+// Object lifetimes and fault injection
+
+TEST(ProviderLifetime, EverythingIsReleasedAfterUse) {
+    RecordingSink sink;
+    {
+        StoreFixture fixture;
+        ASSERT_EQ(fixture.logon(), S_OK);
+        const std::string unique = fixture.files().deliver(fixture.inbox(), "Subject: x\r\n\r\n");
+        Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+        Ref<IMessage> message = fixture.openMessage(fixture.messageId(fixture.inbox(), unique));
+        Ref<IMAPITable> table;
+        inbox->GetContentsTable(0, table.put());
+        Bytes id = fixture.folderId(fixture.inbox());
+        ULONG connection = 0;
+        fixture.store()->Advise(ULONG(id.size()), entry(id), allEvents, &sink, &connection);
+        EXPECT_GT(providerLiveObjects(), 0);
+    }
+    EXPECT_EQ(providerLiveObjects(), 0);
+    EXPECT_EQ(providerLiveBuffers(), 0);
+    EXPECT_EQ(sink.references, 1u) << "MAPIUninitialize gave the registration's reference back";
+}
+
+TEST(ProviderFaults, TheChosenCallFailsWithTheChosenCode) {
+    StoreFixture fixture("IMAPITable::QueryRows#2=0x80004005; IMsgStore::Advise#1+=0x8004010F");
+    ASSERT_EQ(fixture.logon(), S_OK);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(fixture.session()->GetMsgStoresTable(0, table.put()), S_OK);
+    SRowSet* rows = nullptr;
+    EXPECT_EQ(table->QueryRows(1, TBL_NOADVANCE, &rows), S_OK);
+    freeRows(rows);
+    EXPECT_EQ(table->QueryRows(1, TBL_NOADVANCE, &rows), E_FAIL);
+    EXPECT_EQ(table->QueryRows(1, TBL_NOADVANCE, &rows), S_OK);
+    freeRows(rows);
+    RecordingSink sink;
+    ULONG connection = 0;
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(fixture.store()->Advise(0, nullptr, allEvents, &sink, &connection),
+                  MAPI_E_NOT_FOUND);
+}
+
+TEST(ProviderFaults, InitialiseAndLogonCanFail) {
+    StoreFixture initialise("MAPIInitialize#1=0x80004005");
+    EXPECT_EQ(initialise.logon(), E_FAIL);
+}
+
+} // namespace
