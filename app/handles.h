@@ -47,3 +47,53 @@ using UniqueHmenu = UniqueAny<HMENU, &DestroyMenu>;
 using UniqueHwnd = UniqueAny<HWND, &DestroyWindow>;
 using UniqueHglobal = UniqueAny<HGLOBAL, &GlobalFree>;
 using UniqueHmodule = UniqueAny<HMODULE, &FreeLibrary>;
+
+// MAPI and COM: an owning interface pointer, MAPI buffers and row sets.
+#include <mapix.h>
+#include <memory>
+
+template <typename T> class ComPtr {
+public:
+    ComPtr() = default;
+    explicit ComPtr(T* p) : p_(p) {}
+    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        reset(std::exchange(other.p_, nullptr));
+        return *this;
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr() { reset(); }
+
+    T* get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    T** put() {
+        reset();
+        return &p_;
+    }
+    // For out-parameters typed as a base interface, such as OpenEntry's IUnknown**.
+    template <typename U> U** putAs() { return reinterpret_cast<U**>(put()); }
+    T* release() { return std::exchange(p_, nullptr); }
+    void reset(T* p = nullptr) {
+        if (p_)
+            p_->Release();
+        p_ = p;
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Releases a row set: each row's values, then the set. `release` is MAPIFreeBuffer.
+void freeRowSet(LPMAPIFREEBUFFER release, SRowSet* rows);
+
+struct MapiBufferFree {
+    void operator()(void* buffer) const { MAPIFreeBuffer(buffer); }
+};
+template <typename T> using MapiBuffer = std::unique_ptr<T, MapiBufferFree>;
+
+struct RowSetFree {
+    void operator()(SRowSet* rows) const { freeRowSet(MAPIFreeBuffer, rows); }
+};
+using RowSetPtr = std::unique_ptr<SRowSet, RowSetFree>;

@@ -3,6 +3,10 @@
 #include "app_state.h"
 #include "configuration.h"
 #include "handles.h"
+#include "messages.h"
+#include "setup_dialog.h"
+#include "splash.h"
+#include "mail/mail_session.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
 #include "window/notification_window.h"
@@ -25,6 +29,13 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
             return false;
     }
     return true;
+}
+
+// Deletes the tray icon; usually the second deletion, since the window deletes it when it is
+// destroyed. Nothing else is released: the process ends.
+void shutDown(HINSTANCE instance) {
+    updateTrayIcon(NIM_DELETE, app->mainWindow,
+                   LoadIconA(instance, MAKEINTRESOURCEA(IDI_ENVELOPE)));
 }
 
 void runMessageLoop() {
@@ -86,18 +97,30 @@ int runTavinel(HINSTANCE instance, const char* commandTail) {
 
     const bool loaded = loadConfiguration() != 0;
     const bool install = isInstallCommand(commandTail ? commandTail : "");
-    (void)loaded;
-    (void)install;
-
+    if ((install || !loaded) && runSetupDialog() == 0) {
+        shutDown(instance); // cancelled
+        return 0;
+    }
+    // Loaded again on every start: the dialog writes the registry, not the record.
     if (!loadConfiguration()) {
         MessageBoxA(nullptr, "Tavinel cannot starts bad registry configuration", "Warning",
                     MB_ICONEXCLAMATION | MB_OK);
-    } else {
-        trimWorkingSet();
-        runMessageLoop();
+        shutDown(instance);
+        return 0;
     }
 
-    // Usually the second deletion: the window deleted the icon when it was destroyed.
-    updateTrayIcon(NIM_DELETE, app->mainWindow, LoadIconA(instance, MAKEINTRESOURCEA(IDI_ENVELOPE)));
+    const DWORD splashThreadId = startSplashThread(instance);
+
+    // The mail session opens with the splash still up; a failed logon has told the user.
+    if (!startMailSession()) {
+        shutDown(instance);
+        return 0;
+    }
+    // Calendar reminders and forced delivery start here when they are configured.
+
+    PostThreadMessageA(splashThreadId, WM_SPLASH_CLOSE, 0, 0);
+    trimWorkingSet();
+    runMessageLoop();
+    shutDown(instance);
     return 0;
 }

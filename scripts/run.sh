@@ -3,9 +3,18 @@
 # With a display the program runs until you choose Exit in its tray menu. Without one, the
 # script starts Xvfb, opens the notification window, saves a screenshot, prints its path and
 # ends the program.
+#   scripts/run.sh --screens   always headless, and also saves the splash (About...) and the
+#                              setup dialog (tavinel.exe install) to build/screenshots/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+
+screens=0
+case "${1:-}" in
+--screens) screens=1 ;;
+"") ;;
+*) echo "usage: scripts/run.sh [--screens]" >&2; exit 2 ;;
+esac
 
 scripts/install-deps.sh
 scripts/build.sh win64
@@ -13,6 +22,7 @@ bin=$root/build/win64/bin
 
 source scripts/wine-session.sh
 headless=0
+if [ "$screens" = 1 ]; then unset DISPLAY; fi # a private Xvfb
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then headless=1; fi
 wine_session_start "$root/build/run-prefix"
 
@@ -27,14 +37,42 @@ if [ "$headless" = 0 ]; then
     exit 0
 fi
 
+shots=$root/build/screenshots
+mkdir -p "$shots"
+wintool() { wine "$bin/wintool.exe" "$@"; }
+# Saves the part of the screen that the window with this title covers.
+shoot_window() {
+    local geometry
+    geometry=$(wintool rect "$1" | tr -d '\r')
+    import -window root -crop "$geometry" +repage "$2"
+    echo "screenshot: $2"
+}
+
 wine "$bin/tavinel.exe" &
 program=$!
-wine "$bin/wintool.exe" wait "Tavinel 2.0" 15000
-wine "$bin/wintool.exe" command "Tavinel 2.0" 40007 # Open
+wintool wait "Tavinel 2.0" 15000
+wintool command "Tavinel 2.0" 40007 # Open
 sleep 2
-mkdir -p "$root/build/screenshots"
-shot=$root/build/screenshots/tavinel.png
-import -window root "$shot"
-echo "screenshot: $shot"
-wine "$bin/wintool.exe" command "Tavinel 2.0" 40001 # Exit
+import -window root "$shots/tavinel.png"
+echo "screenshot: $shots/tavinel.png"
+if [ "$screens" = 1 ]; then
+    wintool command "Tavinel 2.0" 1028  # Close: the window is topmost and would cover the splash
+    wintool command "Tavinel 2.0" 40005 # About...
+    wintool wait Splash 5000
+    sleep 1
+    shoot_window Splash "$shots/splash.png"
+    wintool click Splash
+fi
+wintool command "Tavinel 2.0" 40001 # Exit
 wait "$program"
+
+if [ "$screens" = 1 ]; then
+    setup="Setup of Tavinel 2.0 " # the caption ends with a blank
+    wine "$bin/tavinel.exe" install &
+    program=$!
+    wintool wait "$setup" 15000
+    sleep 1
+    shoot_window "$setup" "$shots/setup.png"
+    wintool command "$setup" 2 # Cancel, which ends the program
+    wait "$program"
+fi

@@ -1,10 +1,14 @@
 #include "notification_window.h"
 
 #include "app/app_state.h"
+#include "app/configuration.h"
 #include "app/messages.h"
+#include "app/setup_dialog.h"
+#include "app/splash.h"
 #include "app/startup.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
+#include "window/history.h"
 
 #include <commctrl.h>
 
@@ -96,6 +100,15 @@ void onCommand(HWND window, WPARAM command) {
     case ID_PAUSE:
         togglePause();
         break;
+    case ID_CONFIGURE:
+        // Nothing is started or stopped: new values count where they are next read.
+        loadConfiguration();
+        runSetupDialog();
+        loadConfiguration();
+        break;
+    case ID_ABOUT:
+        startSplashThread(app->instance); // stays until clicked
+        break;
     case ID_EXIT:
         DestroyWindow(window);
         break;
@@ -113,7 +126,16 @@ void onNotify(WPARAM control, const NMHDR* header) {
         item.stateMask = 0x000F;
         item.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageA(header->hwndFrom, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+    } else if (header->code == UINT(NM_CLICK)) {
+        showHistoryEntry(HistoryLine::focused);
     }
+}
+
+// Broadcast by the shell when it (re)creates the notification area: the icon must be added
+// again, or the program can no longer be reached.
+UINT taskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
 }
 
 } // namespace
@@ -150,6 +172,10 @@ INT_PTR CALLBACK notificationWindowProc(HWND window, UINT message, WPARAM wParam
         PostQuitMessage(0);
         return FALSE;
     default:
+        if (message == taskbarCreatedMessage() && message != 0) {
+            updateTrayIcon(NIM_ADD, window, app->trayIcons[0]);
+            return TRUE;
+        }
         return FALSE;
     }
 }

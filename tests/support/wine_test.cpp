@@ -1,5 +1,6 @@
 #include "wine_test.h"
 
+#include <commctrl.h>
 #include <cstring>
 
 namespace wt {
@@ -76,6 +77,17 @@ HWND waitForWindow(const char* title, DWORD processId, DWORD timeoutMs, const ch
     return found;
 }
 
+HWND waitForDialog(const char* title, DWORD processId, DWORD timeoutMs) {
+    HWND found = nullptr;
+    pumpUntil(
+        [&] {
+            found = findWindow(title, processId, "#32770");
+            return found && IsWindowVisible(found);
+        },
+        timeoutMs);
+    return found && IsWindowVisible(found) ? found : nullptr;
+}
+
 std::vector<HWND> topLevelWindows(DWORD processId) {
     std::pair<DWORD, std::vector<HWND>> found{processId, {}};
     EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&found));
@@ -95,6 +107,41 @@ std::string controlText(HWND dialog, int controlId) {
     return windowText(GetDlgItem(dialog, controlId));
 }
 
+std::string listViewText(HWND list, int item, int subItem) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process)
+        return {};
+    constexpr size_t capacity = 1024;
+    auto* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + capacity, MEM_COMMIT, PAGE_READWRITE));
+    std::string text;
+    if (remote) {
+        LVITEMA request{};
+        request.iSubItem = subItem;
+        request.cchTextMax = int(capacity);
+        request.pszText = remote + sizeof request;
+        WriteProcessMemory(process, remote, &request, sizeof request, nullptr);
+        DWORD_PTR length = 0;
+        SendMessageTimeoutA(list, LVM_GETITEMTEXTA, WPARAM(item), reinterpret_cast<LPARAM>(remote),
+                            SMTO_ABORTIFHUNG, 2000, &length);
+        text.resize(capacity);
+        ReadProcessMemory(process, remote + sizeof request, text.data(), capacity, nullptr);
+        text.resize(std::strlen(text.c_str()));
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+int listViewCount(HWND list) {
+    DWORD_PTR count = 0;
+    SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+    return int(count);
+}
+
 bool trayShowsIcons() {
     HWND tray = FindWindowA(nullptr, "Wine System Tray");
     return tray && IsWindowVisible(tray);
@@ -104,7 +151,7 @@ void postTrayMouse(HWND window, UINT mouseMessage) {
     PostMessageA(window, trayCallbackMessage, trayIconIdentifier, mouseMessage);
 }
 
-std::optional<MessageBoxText> dismissMessageBox(DWORD processId, DWORD timeoutMs) {
+std::optional<MessageBoxText> dismissMessageBox(DWORD processId, DWORD timeoutMs, HWND owner) {
     // A message box is a visible dialog without a menu bar, unlike the notification window.
     HWND box = nullptr;
     pumpUntil(
@@ -113,7 +160,7 @@ std::optional<MessageBoxText> dismissMessageBox(DWORD processId, DWORD timeoutMs
                 char className[64] = {};
                 GetClassNameA(window, className, sizeof className);
                 if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) &&
-                    !GetMenu(window))
+                    !GetMenu(window) && (!owner || GetWindow(window, GW_OWNER) == owner))
                     return (box = window) != nullptr;
             }
             return false;
@@ -121,12 +168,14 @@ std::optional<MessageBoxText> dismissMessageBox(DWORD processId, DWORD timeoutMs
         timeoutMs);
     if (!box)
         return std::nullopt;
-    MessageBoxText read{windowText(box), {}};
+    MessageBoxText read{windowText(box), {}, {}};
     // The message is the longest static text; the icon is a static without text.
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char className[64] = {};
         GetClassNameA(child, className, sizeof className);
         if (_stricmp(className, "Static") == 0) {
+            if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+                read.icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
             std::string text = windowText(child);
             if (text.size() > read.text.size())
                 read.text = text;
@@ -134,6 +183,56 @@ std::optional<MessageBoxText> dismissMessageBox(DWORD processId, DWORD timeoutMs
     }
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     return read;
+}
+
+void clickButton(HWND dialog, int controlId) {
+    PostMessageA(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0);
+}
+
+bool isChecked(HWND dialog, int controlId) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000,
+                        &state);
+    return state == BST_CHECKED;
+}
+
+bool isEnabled(HWND dialog, int controlId) {
+    return IsWindowEnabled(GetDlgItem(dialog, controlId));
+}
+
+Pixels clientPixels(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    Pixels pixels;
+    pixels.width = client.right;
+    pixels.height = client.bottom;
+    if (pixels.width <= 0 || pixels.height <= 0)
+        return {};
+
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = pixels.width;
+    format.bmiHeader.biHeight = -pixels.height; // top-down
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(window);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP copy = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    // Blue, green, red and a spare byte: 0x00RRGGBB read as one little-endian value.
+    const auto* values = static_cast<const uint32_t*>(bits);
+    pixels.rgb.assign(values, values + size_t(pixels.width) * pixels.height);
+    for (uint32_t& value : pixels.rgb)
+        value &= 0xFFFFFF;
+    SelectObject(memory, previous);
+    DeleteObject(copy);
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    return pixels;
 }
 
 Process::Process(const std::string& exe, const std::string& arguments) {
@@ -170,6 +269,17 @@ std::optional<DWORD> Process::waitForExit(DWORD timeoutMs) {
     if (!ended || !GetExitCodeProcess(info_.hProcess, &code))
         return std::nullopt;
     return code;
+}
+
+HWND waitForProgramReady(const Process& program, DWORD timeoutMs) {
+    HWND window = waitForWindow("Tavinel 2.0", program.id(), timeoutMs);
+    if (!window)
+        return nullptr;
+    auto splash = [&] { return findWindow("Splash", program.id()) != nullptr; };
+    pumpUntil(splash, 5000);
+    if (!pumpUntil([&] { return !splash(); }, timeoutMs))
+        return nullptr;
+    return window;
 }
 
 std::string binaryDir() {
@@ -209,6 +319,55 @@ void ConfigurationKey::setText(const char* name, const std::string& text) {
 
 void ConfigurationKey::setRaw(const char* name, DWORD type, const void* data, DWORD size) {
     RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+// Read through a new handle each time: the program may have deleted and created the key since.
+namespace {
+struct OpenKey {
+    HKEY key{};
+    OpenKey() { RegOpenKeyExA(HKEY_CURRENT_USER, configurationKey, 0, KEY_READ, &key); }
+    ~OpenKey() {
+        if (key)
+            RegCloseKey(key);
+    }
+};
+} // namespace
+
+std::optional<DWORD> ConfigurationKey::number(const char* name) const {
+    OpenKey open;
+    DWORD type = 0, value = 0, size = sizeof value;
+    if (RegQueryValueExA(open.key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> ConfigurationKey::text(const char* name) const {
+    OpenKey open;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(open.key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    std::string value(size, '\0');
+    if (RegQueryValueExA(open.key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value.data()),
+                         &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.resize(std::strlen(value.c_str()));
+    return value;
+}
+
+bool ConfigurationKey::has(const char* name) const {
+    OpenKey open;
+    return RegQueryValueExA(open.key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+DWORD ConfigurationKey::valueCount() const {
+    OpenKey open;
+    DWORD count = 0;
+    RegQueryInfoKeyA(open.key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                     nullptr, nullptr, nullptr, nullptr);
+    return count;
 }
 
 void ConfigurationKey::writeValid() {

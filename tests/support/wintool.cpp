@@ -4,6 +4,8 @@
 //   wintool command TITLE ID         posts the menu command ID to the window
 //   wintool tray TITLE left|right    posts the tray icon's mouse message to the window
 //   wintool text TITLE ID            prints the text of control ID of the window
+//   wintool click TITLE [ID]         clicks control ID of the window, or the window itself
+//   wintool rect TITLE               prints the window's frame as WIDTHxHEIGHT+X+Y
 #include "wine_test.h"
 
 #include <cstdio>
@@ -14,7 +16,8 @@
 namespace {
 int usage() {
     std::fprintf(stderr, "usage: wintool wait TITLE [ms] | command TITLE ID | "
-                         "tray TITLE left|right | text TITLE ID\n");
+                         "tray TITLE left|right | text TITLE ID | click TITLE [ID] | "
+                         "rect TITLE\n");
     return 2;
 }
 } // namespace
@@ -31,6 +34,18 @@ int main(int argc, char** argv) {
     }
     if (verb == "wait")
         return 0;
+    if (verb == "rect") {
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        std::printf("%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top,
+                    frame.left, frame.top);
+        return 0;
+    }
+    if (verb == "click" && argc == 3) {
+        PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        PostMessageA(window, WM_LBUTTONUP, 0, 0);
+        return 0;
+    }
     if (argc < 4)
         return usage();
     if (verb == "command") {
@@ -38,6 +53,8 @@ int main(int argc, char** argv) {
     } else if (verb == "tray") {
         wt::postTrayMouse(window,
                           std::strcmp(argv[3], "right") == 0 ? WM_RBUTTONDOWN : WM_LBUTTONDOWN);
+    } else if (verb == "click") {
+        wt::clickButton(window, std::atoi(argv[3]));
     } else if (verb == "text") {
         std::printf("%s\n", wt::controlText(window, std::atoi(argv[3])).c_str());
     } else {

@@ -1,6 +1,7 @@
 // The notification window in this process: its initialisation, layouts, tray clicks and
 // commands, with the shell call watched through the tray seam.
 #include "app/app_state.h"
+#include "app/splash.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
 #include "window/notification_window.h"
@@ -9,7 +10,10 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -219,6 +223,48 @@ TEST_F(NotificationWindow, ExitDeletesTheTrayIconAndPostsQuit) {
     EXPECT_EQ(trayCalls[0].second.uID, 4097u);
     MSG quit;
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(NotificationWindow, ConfigureLoadsBeforeAndAgainAfterTheDialogEvenWhenCancelled) {
+    wt::ConfigurationKey key;
+    key.writeValid(); // DisplayWindow 1, Calendar 0
+    std::atomic<uint32_t> displayWindowWhileOpen{99};
+    std::thread user([&] {
+        HWND setup = wt::waitForDialog("Setup of Tavinel 2.0 ", GetCurrentProcessId(), 5000);
+        displayWindowWhileOpen = app->displayWindow;
+        key.setNumber("Calendar", 1); // changed while the dialog is open
+        PostMessageA(setup, WM_COMMAND, IDCANCEL, 0);
+    });
+    command(ID_CONFIGURE); // returns when the dialog has ended
+    user.join();
+    EXPECT_EQ(displayWindowWhileOpen, 1u) << "loaded before the dialog";
+    EXPECT_EQ(app->calendar, 1u) << "loaded again after it";
+}
+
+TEST_F(NotificationWindow, AboutTwiceShowsTwoSplashesUntilTheyAreClicked) {
+    const auto splashes = [] {
+        std::vector<HWND> found;
+        for (HWND w : wt::topLevelWindows(GetCurrentProcessId())) {
+            char name[64] = {};
+            GetClassNameA(w, name, sizeof name);
+            if (std::strcmp(name, splashClassName) == 0 && IsWindowVisible(w))
+                found.push_back(w);
+        }
+        return found;
+    };
+    command(ID_ABOUT);
+    command(ID_ABOUT);
+    ASSERT_TRUE(wt::pumpUntil([&] { return splashes().size() == 2; }));
+    const auto shown = splashes();
+    EXPECT_NE(GetWindowThreadProcessId(shown[0], nullptr),
+              GetWindowThreadProcessId(shown[1], nullptr))
+        << "a thread each";
+    EXPECT_NE(GetWindowThreadProcessId(shown[0], nullptr), GetCurrentThreadId());
+    wt::pumpFor(300);
+    EXPECT_EQ(splashes().size(), 2u) << "no close message: they stay";
+    for (HWND splash : shown)
+        PostMessageA(splash, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    EXPECT_TRUE(wt::pumpUntil([&] { return !IsWindow(shown[0]) && !IsWindow(shown[1]); }));
 }
 
 // The history list

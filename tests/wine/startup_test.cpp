@@ -1,6 +1,8 @@
-// The real tavinel.exe: single instance, bad configuration, and leaving through the tray menu.
+// The real tavinel.exe: single instance, the setup dialog at start, the splash, and leaving
+// through the tray menu.
 #include "wine_test.h"
 
+#include "app/startup.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -77,23 +79,99 @@ TEST_F(Startup, ExitFromTheTrayMenuEndsWithCodeZero) {
     EXPECT_TRUE(wt::pumpUntil([] { return !wt::trayShowsIcons(); })) << "the icon is gone";
 }
 
-TEST_F(Startup, MissingConfigurationWarnsAndEnds) {
+// The setup dialog at start
+
+constexpr char setupTitle[] = "Setup of Tavinel 2.0 ";
+
+TEST(InstallCommand, IsTheWholeWordInAnyCase) {
+    for (const char* yes : {"INSTALL", "install", "InStAlL"})
+        EXPECT_TRUE(isInstallCommand(yes)) << yes;
+    for (const char* no : {"", "INSTAL", "INSTALL now", " INSTALL", "INSTALLS", "/install"})
+        EXPECT_FALSE(isInstallCommand(no)) << no;
+}
+
+TEST_F(Startup, FirstStartWithoutAKeyShowsTheSetupDialogAndRunsAfterOk) {
     wt::ConfigurationKey::remove();
     wt::Process program(wt::tavinelExe());
-    auto box = wt::dismissMessageBox(program.id(), 15000);
-    ASSERT_TRUE(box.has_value());
-    EXPECT_EQ(box->caption, "Warning");
-    EXPECT_EQ(box->text, "Tavinel cannot starts bad registry configuration");
+    HWND setup = wt::waitForDialog(setupTitle, program.id(), 15000);
+    ASSERT_NE(setup, nullptr) << "no setup dialog";
+    EXPECT_TRUE(wt::isChecked(setup, IDC_OTHER_READER)) << "nothing configured yet";
+    wt::clickButton(setup, IDC_OUTLOOK);
+    wt::clickButton(setup, IDOK);
+    EXPECT_TRUE(wt::pumpUntil([&] { return !IsWindow(setup); }));
+
+    HWND window = waitForMainWindow(program);
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(wt::dismissMessageBox(program.id(), 1000).has_value()) << "the second load works";
+    EXPECT_TRUE(program.running());
+    EXPECT_EQ(key.number("Version"), std::optional<DWORD>(12));
+    EXPECT_EQ(key.number("OutLook"), std::optional<DWORD>(1));
+    exitThroughCommand(window);
     EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
 }
 
-TEST_F(Startup, WrongVersionWarnsAndEnds) {
+TEST_F(Startup, InstallShowsTheDialogOverAValidConfigurationAndCancelEndsWithZero) {
+    key.writeValid();
+    wt::Process program(wt::tavinelExe(), "InStAlL");
+    HWND setup = wt::waitForDialog(setupTitle, program.id(), 15000);
+    ASSERT_NE(setup, nullptr) << "no setup dialog";
+    EXPECT_TRUE(wt::isChecked(setup, IDC_OUTLOOK)) << "shows the stored configuration";
+    EXPECT_TRUE(wt::isChecked(setup, IDC_DISPLAY_WINDOW));
+    wt::clickButton(setup, IDC_CALENDAR);
+    wt::clickButton(setup, IDCANCEL);
+    EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(key.number("Calendar"), std::optional<DWORD>(0)) << "Cancel writes nothing";
+}
+
+TEST_F(Startup, InstallWithMoreTextIsNoInstall) {
+    key.writeValid();
+    wt::Process program(wt::tavinelExe(), "install now");
+    HWND window = waitForMainWindow(program);
+    ASSERT_NE(window, nullptr);
+    wt::pumpFor(500);
+    EXPECT_EQ(wt::findWindow(setupTitle, program.id()), nullptr);
+    exitThroughCommand(window);
+    EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
+}
+
+TEST_F(Startup, WrongVersionLeadsThroughTheSetupDialog) {
     key.writeValid();
     key.setNumber("Version", 11);
     wt::Process program(wt::tavinelExe());
-    auto box = wt::dismissMessageBox(program.id(), 15000);
-    ASSERT_TRUE(box.has_value());
-    EXPECT_EQ(box->text, "Tavinel cannot starts bad registry configuration");
+    HWND setup = wt::waitForDialog(setupTitle, program.id(), 15000);
+    ASSERT_NE(setup, nullptr) << "no setup dialog";
+    wt::clickButton(setup, IDC_OUTLOOK);
+    wt::clickButton(setup, IDOK);
+    HWND window = waitForMainWindow(program);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(wt::pumpUntil([&] { return !IsWindow(setup); }));
+    EXPECT_TRUE(program.running());
+    EXPECT_EQ(key.number("Version"), std::optional<DWORD>(12));
+    exitThroughCommand(window);
+    EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
+}
+
+// The splash
+
+TEST_F(Startup, StartUpClosesItsSplashAndAboutShowsOneUntilClicked) {
+    key.writeValid();
+    wt::Process program(wt::tavinelExe());
+    HWND window = waitForMainWindow(program);
+    ASSERT_NE(window, nullptr);
+    const auto splash = [&] { return wt::findWindow("Splash", program.id(), "ORV_SPLASH"); };
+    // Start-up's splash may appear only after the main window; give it time to come and go.
+    wt::pumpFor(1000);
+    EXPECT_TRUE(wt::pumpUntil([&] { return splash() == nullptr; })) << "start-up's splash stays";
+
+    PostMessageA(window, WM_COMMAND, ID_ABOUT, 0);
+    HWND about = wt::waitForWindow("Splash", program.id(), 5000, "ORV_SPLASH");
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(IsWindowVisible(about));
+    wt::pumpFor(500);
+    ASSERT_TRUE(IsWindow(about)) << "About's splash waits for a click";
+    PostMessageA(about, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    EXPECT_TRUE(wt::pumpUntil([&] { return splash() == nullptr; }));
+    exitThroughCommand(window);
     EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
 }
 

@@ -1,0 +1,30 @@
+// A throwaway Maildir store of the development kit, made the store that MAPI logs on to, with
+// the kit's fault and logon switches.
+#pragma once
+#include "maildir_store.h"
+
+#include <string>
+
+namespace wt {
+
+class KitStore {
+public:
+    KitStore();  // the standard layout, and the kit's settings pointing at it
+    ~KitStore(); // removes the store and clears the switches
+    KitStore(const KitStore&) = delete;
+    KitStore& operator=(const KitStore&) = delete;
+
+    void setFaults(const std::string& faults);
+    void setLogon(const std::string& logon); // "cancel", "fail" or empty
+    // Forgets the IPM subtree property, as a store that never had one.
+    void dropIpmSubtree();
+
+    std::string deliver(const std::string& from, const std::string& subject,
+                        const std::string& body = "Text", const std::string& folder = {});
+    devkit::Bytes messageId(const std::string& unique, const std::string& folder = {}) const;
+
+    devkit::MaildirStore files;
+    const std::string inbox = "IPM_SUBTREE/Inbox";
+};
+
+} // namespace wt

@@ -1,0 +1,104 @@
+#include "mail_fixture.h"
+
+#include "app/app_state.h"
+#include "mail/blink.h"
+#include "mail/mail_session.h"
+#include "mail/tray_icon.h"
+#include "res/resource.h"
+#include "wine_test.h"
+#include "window/notification_window.h"
+
+#include <commctrl.h>
+#include <mapix.h>
+
+#include <mutex>
+
+namespace wt {
+
+namespace {
+
+std::mutex trayLock;
+std::vector<TrayCall> calls;
+
+BOOL WINAPI recordTray(DWORD action, PNOTIFYICONDATAA data) {
+    std::lock_guard guard(trayLock);
+    calls.push_back({action, data->hIcon, GetTickCount64()});
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<TrayCall> trayCalls() {
+    std::lock_guard guard(trayLock);
+    return calls;
+}
+
+void clearTrayCalls() {
+    std::lock_guard guard(trayLock);
+    calls.clear();
+}
+
+MailFixture::MailFixture() {
+    clearTrayCalls();
+    shellNotifyIcon = &recordTray;
+    app = new AppState();
+    app->instance = GetModuleHandleA(nullptr);
+    const int groups[] = {IDI_ENVELOPE, IDI_BLANK, IDI_ENVELOPE_AGAIN, IDI_BLANK_AGAIN};
+    for (int i = 0; i < 4; ++i)
+        app->trayIcons[i] = LoadIconA(app->instance, MAKEINTRESOURCEA(groups[i]));
+    window = createNotificationWindow(app->instance);
+    app->mainWindow = window;
+}
+
+MailFixture::~MailFixture() {
+    app->mailPending = 0;
+    ShowWindow(window, SW_HIDE);
+    pumpUntil([] { return runningBlinkThreads() == 0; }, 3000);
+    if (IMsgStore* store = app->store.exchange(nullptr))
+        store->Release();
+    if (IMAPISession* session = app->session.exchange(nullptr))
+        session->Release();
+    MAPIUninitialize(); // gives back the sinks' registrations
+    DestroyWindow(window);
+    MSG quit;
+    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    delete app;
+    app = nullptr;
+    shellNotifyIcon = &Shell_NotifyIconA;
+}
+
+int MailFixture::start() { return startMailSession(); }
+
+bool MailFixture::waitForSenderLine(const std::string& before, DWORD timeoutMs) {
+    return pumpUntil([&] { return senderLine() != before; }, timeoutMs);
+}
+
+std::string MailFixture::senderLine() const { return windowText(app->senderLabel); }
+std::string MailFixture::subjectLine() const { return windowText(app->subjectLabel); }
+
+std::string MailFixture::preview() const {
+    std::string text(size_t(GetWindowTextLengthA(app->previewEdit)) + 1, '\0');
+    text.resize(size_t(GetWindowTextA(app->previewEdit, text.data(), int(text.size()))));
+    return text;
+}
+
+int MailFixture::historyCount() const {
+    return int(SendMessageA(app->historyList, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string MailFixture::historyText(int line, int column) const {
+    char text[300] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(app->historyList, LVM_GETITEMTEXTA, line, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::vector<unsigned char> MailFixture::currentEntryId() const {
+    return {app->currentEntryId, app->currentEntryId + app->currentEntryIdSize};
+}
+
+} // namespace wt

@@ -1,0 +1,53 @@
+// The program's state, its notification window and a mail session on a throwaway Maildir
+// store of the development kit, in the test's own process.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+#include "kit_store.h"
+
+#include <string>
+#include <vector>
+
+namespace wt {
+
+// Tray calls seen through the seam, with the time they were made.
+struct TrayCall {
+    DWORD action;
+    HICON icon;
+    ULONGLONG at;
+};
+std::vector<TrayCall> trayCalls();
+void clearTrayCalls();
+
+class MailFixture {
+public:
+    MailFixture();  // a kit store with the standard layout; the window; no session yet
+    ~MailFixture(); // ends the session, waits for blink threads, removes everything
+
+    // Opens the session as start-up does; its result.
+    int start();
+    // Delivers a message by the Maildir protocol; its unique name.
+    std::string deliver(const std::string& from, const std::string& subject,
+                        const std::string& body = "Text", const std::string& folder = {}) {
+        return store.deliver(from, subject, body, folder);
+    }
+    // Pumps messages until the sender line has changed, or the time is up.
+    bool waitForSenderLine(const std::string& before, DWORD timeoutMs = 5000);
+    std::string senderLine() const;
+    std::string subjectLine() const;
+    std::string preview() const;
+    int historyCount() const;
+    std::string historyText(int line, int column) const;
+    devkit::Bytes messageId(const std::string& unique, const std::string& folder = {}) const {
+        return store.messageId(unique, folder);
+    }
+    std::vector<unsigned char> currentEntryId() const;
+
+    KitStore store;
+    devkit::MaildirStore& files = store.files;
+    const std::string& inbox = store.inbox;
+    HWND window = nullptr;
+};
+
+} // namespace wt

@@ -1,0 +1,273 @@
+// New mail in this process: the session on a kit store, the handler, the history and blinking.
+#include "app/app_state.h"
+#include "mail/blink.h"
+#include "mail_fixture.h"
+#include "res/resource.h"
+#include "window/history.h"
+#include "wine_test.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <mapix.h>
+
+#include <regex>
+
+namespace {
+
+class NewMail : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app->displayWindow = 1;
+        ASSERT_EQ(mail.start(), 1);
+    }
+    // Delivers and waits until the window shows it.
+    std::string arrive(const std::string& from, const std::string& subject,
+                       const std::string& body = "Text") {
+        const std::string unique = mail.deliver(from, subject, body);
+        EXPECT_TRUE(wt::pumpUntil([&] { return mail.currentEntryId() == mail.messageId(unique); }))
+            << "no notification for " << subject;
+        return unique;
+    }
+    SIZE windowSize() const {
+        RECT r;
+        GetWindowRect(mail.window, &r);
+        return {r.right - r.left, r.bottom - r.top};
+    }
+    void clickHistoryLine(int line) {
+        LVITEMA state{};
+        state.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+        state.state = LVIS_FOCUSED | LVIS_SELECTED;
+        SendMessageA(app->historyList, LVM_SETITEMSTATE, line, LPARAM(&state));
+        NMHDR click{app->historyList, IDC_HISTORY, UINT(NM_CLICK)};
+        SendMessageA(mail.window, WM_NOTIFY, IDC_HISTORY, LPARAM(&click));
+    }
+
+    wt::MailFixture mail;
+};
+
+// What one mail shows
+
+TEST_F(NewMail, FillsTheSenderLineSubjectPreviewAndHistory) {
+    const std::string unique = arrive("Help Desk <help@example.org>", "Printer fixed",
+                                      "The printer on floor 2\nworks again.");
+    EXPECT_TRUE(std::regex_match(
+        mail.senderLine(),
+        std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d New mail from: Help Desk)")))
+        << mail.senderLine();
+    EXPECT_EQ(mail.subjectLine(), "Printer fixed");
+    EXPECT_EQ(mail.preview(), "The printer on floor 2\r\nworks again.");
+    ASSERT_EQ(mail.historyCount(), 1);
+    EXPECT_EQ(mail.historyText(0, 0), "Help Desk");
+    EXPECT_EQ(mail.historyText(0, 1), "Printer fixed");
+    EXPECT_EQ(mail.currentEntryId(), mail.messageId(unique));
+    EXPECT_EQ(app->currentFolderIdSize, mail.files.uid().size() + 6 + mail.inbox.size());
+    EXPECT_EQ(app->mailPending, 1u);
+}
+
+TEST_F(NewMail, LongSubjectAndBodyAreCut) {
+    arrive("a@example.org", std::string(300, 's'), std::string(5000, 'b'));
+    EXPECT_EQ(mail.subjectLine(), std::string(254, 's'));
+    EXPECT_EQ(mail.preview().size(), 4089u);
+    EXPECT_EQ(mail.historyText(0, 1), std::string(255, 's')) << "history lines keep 255";
+}
+
+TEST_F(NewMail, MissingSenderLeavesItEmpty) {
+    const std::string before = mail.senderLine();
+    mail.files.deliver(mail.inbox, "Subject: anonymous\r\n\r\nno From field");
+    ASSERT_TRUE(mail.waitForSenderLine(before));
+    EXPECT_TRUE(mail.senderLine().ends_with("New mail from: ")) << mail.senderLine();
+    EXPECT_EQ(mail.subjectLine(), "anonymous");
+}
+
+// How the window is presented
+
+TEST_F(NewMail, ShownCollapsedOrExpandedAsRecorded) {
+    arrive("a@b", "collapsed");
+    EXPECT_TRUE(IsWindowVisible(mail.window));
+    EXPECT_EQ(windowSize().cy, 150);
+    app->expandedLayout = 1;
+    arrive("a@b", "expanded");
+    EXPECT_EQ(windowSize().cy, 450);
+    EXPECT_EQ(windowSize().cx, 400);
+}
+
+TEST_F(NewMail, HiddenWindowIsStillFilled) {
+    app->displayWindow = 0;
+    arrive("a@b", "quietly");
+    EXPECT_FALSE(IsWindowVisible(mail.window));
+    EXPECT_EQ(mail.subjectLine(), "quietly");
+    EXPECT_EQ(mail.historyCount(), 1);
+    EXPECT_EQ(app->mailPending, 1u) << "the icon blinks all the same";
+}
+
+// What is ignored
+
+TEST_F(NewMail, PausedMailIsNeverHandled) {
+    app->paused = 1;
+    mail.deliver("a@b", "while paused");
+    wt::pumpFor(800);
+    EXPECT_EQ(mail.senderLine(), "");
+    EXPECT_EQ(mail.historyCount(), 0);
+    EXPECT_EQ(app->mailPending, 0u);
+    EXPECT_FALSE(IsWindowVisible(mail.window));
+    app->paused = 0;
+    wt::pumpFor(300);
+    EXPECT_EQ(mail.historyCount(), 0) << "not even after the pause";
+}
+
+TEST_F(NewMail, OtherEventsChangeNothing) {
+    const std::string unique = arrive("a@b", "stays");
+    const std::string line = mail.senderLine();
+    mail.files.deleteMessage(mail.inbox, unique);
+    bool existed = false;
+    mail.files.createFolder(mail.inbox, "New folder", existed);
+    wt::pumpFor(800);
+    EXPECT_EQ(mail.senderLine(), line);
+    EXPECT_EQ(mail.historyCount(), 1);
+}
+
+// The folders watched
+
+TEST(MailSession, WatchesTheInboxAndItsDirectSubfoldersOnly) {
+    wt::MailFixture mail;
+    bool existed = false;
+    for (const char* name : {"One", "Two", "Three"})
+        mail.files.createFolder(mail.inbox, name, existed);
+    const std::string deeper = *mail.files.createFolder(mail.inbox + "/One", "Deeper", existed);
+    ASSERT_EQ(mail.start(), 1);
+    mail.deliver("a@b", "too deep", "x", deeper);
+    wt::pumpFor(800);
+    EXPECT_EQ(mail.historyCount(), 0);
+    mail.deliver("a@b", "in Three", "x", mail.inbox + "/Three");
+    ASSERT_TRUE(mail.waitForSenderLine(""));
+    EXPECT_EQ(mail.subjectLine(), "in Three");
+    EXPECT_NE(app->inboxSink, nullptr);
+}
+
+TEST(MailSession, CreatesTheIpmSubtreeOnceWhenTheStoreLacksIt) {
+    wt::MailFixture mail;
+    devkit::fs::remove(mail.files.root() / devkit::propertiesFile);
+    mail.files.open();
+    ASSERT_EQ(mail.start(), 1);
+    auto recorded = mail.files.property(devkit::ipmSubtreeProperty);
+    ASSERT_TRUE(recorded);
+    EXPECT_EQ(*recorded, devkit::folderEntryId(mail.files.uid(), "IPM_SUBTREE"));
+}
+
+TEST(MailSession, CalendarFolderFoundInAnyLetterCaseAtTopLevelOnly) {
+    wt::MailFixture mail;
+    bool existed = false;
+    mail.files.createFolder(mail.inbox, "Calendar", existed);
+    const std::string top = *mail.files.createFolder("IPM_SUBTREE", "cALENDAR", existed);
+    app->calendar = 1;
+    ASSERT_EQ(mail.start(), 1);
+    const devkit::Bytes expected = devkit::folderEntryId(mail.files.uid(), top);
+    ASSERT_EQ(app->calendarFolderIdSize, expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), app->calendarFolderId));
+    EXPECT_NE(app->calendarSink, nullptr);
+}
+
+TEST(MailSession, CalendarOffLooksForNone) {
+    wt::MailFixture mail;
+    bool existed = false;
+    mail.files.createFolder("IPM_SUBTREE", "Calendar", existed);
+    ASSERT_EQ(mail.start(), 1);
+    EXPECT_EQ(app->calendarFolderId, nullptr);
+    EXPECT_EQ(app->calendarFolderIdSize, 0u);
+    EXPECT_EQ(app->calendarSink, nullptr);
+}
+
+// The history
+
+TEST_F(NewMail, TheTwentyFirstMailPushesOutTheOldest) {
+    for (int i = 1; i <= 21; ++i)
+        arrive("sender" + std::to_string(i) + "@example.org", "mail " + std::to_string(i));
+    ASSERT_EQ(mail.historyCount(), 20);
+    EXPECT_EQ(mail.historyText(0, 1), "mail 21");
+    EXPECT_EQ(mail.historyText(19, 1), "mail 2");
+    EXPECT_EQ(SendMessageA(app->historyList, LVM_GETITEMSTATE, 0, LVIS_SELECTED | LVIS_FOCUSED),
+              LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+TEST_F(NewMail, ClickingAnOlderLineShowsThatMail) {
+    const std::string first = arrive("First Sender <first@example.org>", "first", "first body");
+    arrive("second@example.org", "second", "second body");
+    clickHistoryLine(1);
+    EXPECT_EQ(mail.senderLine(), "New mail from: First Sender");
+    EXPECT_EQ(mail.subjectLine(), "first");
+    EXPECT_EQ(mail.preview(), "first body");
+    EXPECT_EQ(mail.currentEntryId(), mail.messageId(first));
+    EXPECT_EQ(mail.historyCount(), 2);
+}
+
+TEST_F(NewMail, ClickingALineWhoseMailIsGoneRemovesIt) {
+    const std::string first = arrive("a@b", "deleted elsewhere");
+    arrive("c@d", "still here");
+    const std::string shown = mail.senderLine();
+    const auto current = mail.currentEntryId();
+    mail.files.deleteMessage(mail.inbox, first);
+    clickHistoryLine(1);
+    EXPECT_EQ(mail.historyCount(), 1);
+    EXPECT_EQ(mail.historyText(0, 1), "still here");
+    EXPECT_EQ(SendMessageA(app->historyList, LVM_GETITEMSTATE, 0, LVIS_SELECTED), LVIS_SELECTED);
+    EXPECT_EQ(mail.senderLine(), shown) << "the display keeps the previous mail";
+    EXPECT_EQ(mail.currentEntryId(), current);
+}
+
+TEST_F(NewMail, ShowingWithoutAWantedLineShowsNothing) {
+    arrive("a@b", "only line");
+    LVITEMA clear{};
+    clear.stateMask = LVIS_FOCUSED | LVIS_SELECTED;
+    SendMessageA(app->historyList, LVM_SETITEMSTATE, 0, LPARAM(&clear));
+    SetWindowTextA(app->subjectLabel, "untouched");
+    showHistoryEntry(HistoryLine::selected);
+    EXPECT_EQ(mail.subjectLine(), "untouched");
+}
+
+// Blinking
+
+TEST_F(NewMail, OneBlinkThreadCyclesTheFourIconsEvery650Ms) {
+    wt::clearTrayCalls();
+    arrive("a@b", "blink");
+    arrive("a@b", "blink again");
+    wt::pumpFor(2700);
+    EXPECT_EQ(runningBlinkThreads(), 1);
+    auto calls = wt::trayCalls();
+    ASSERT_GE(calls.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(calls[i].action, DWORD(NIM_MODIFY));
+        EXPECT_EQ(calls[i].icon, app->trayIcons[i]);
+    }
+    for (size_t i = 1; i < calls.size(); ++i) {
+        EXPECT_GE(calls[i].at - calls[i - 1].at, 600u);
+        EXPECT_LE(calls[i].at - calls[i - 1].at, 800u);
+    }
+
+    SendMessageA(mail.window, WM_COMMAND, ID_CLOSE, 0);
+    EXPECT_EQ(app->mailPending, 0u);
+    EXPECT_TRUE(wt::pumpUntil([] { return runningBlinkThreads() == 0; }, 800))
+        << "ends within one tick";
+    EXPECT_EQ(wt::trayCalls().back().icon, app->trayIcons[0]) << "the envelope stays";
+}
+
+TEST_F(NewMail, AutoHideComesOnceAtTheCountdownAndBlinkingGoesOn) {
+    app->timerEnabled = 1;
+    app->timer = 1; // two ticks
+    wt::clearTrayCalls();
+    arrive("a@b", "hide me");
+    const ULONGLONG shown = GetTickCount64();
+    ASSERT_TRUE(IsWindowVisible(mail.window));
+    EXPECT_TRUE(wt::pumpUntil([&] { return !IsWindowVisible(mail.window); }, 2000));
+    const ULONGLONG hidden = GetTickCount64() - shown;
+    EXPECT_GE(hidden, 500u);
+    EXPECT_LE(hidden, 1100u);
+    EXPECT_EQ(app->mailPending, 1u);
+    wt::pumpFor(1400);
+    EXPECT_EQ(runningBlinkThreads(), 1) << "still blinking";
+    SendMessageA(mail.window, 1026, 4097, WM_LBUTTONDOWN);
+    EXPECT_TRUE(IsWindowVisible(mail.window));
+    wt::pumpFor(1400);
+    EXPECT_TRUE(IsWindowVisible(mail.window)) << "hidden once only";
+}
+
+} // namespace
