@@ -4,6 +4,7 @@
 #include "blink.h"
 #include "mail_message.h"
 #include "notification_text.h"
+#include "window/batched_paint.h"
 #include "window/history.h"
 #include "window/notification_window.h"
 
@@ -57,6 +58,7 @@ void AdviseSink::onNewMail(const NOTIFICATION& notification) {
     }
 
     const NEWMAIL_NOTIFICATION& mail = notification.info.newmail;
+    BatchedPaint paint(app->mainWindow);
     OpenedMail message;
     if (message.open(app->store, mail.cbEntryID, reinterpret_cast<const BYTE*>(mail.lpEntryID))) {
         // A value the store could not give leaves its text empty; a failed read leaves all.

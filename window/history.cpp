@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "mail/mail_message.h"
 #include "mail/notification_text.h"
+#include "window/batched_paint.h"
 
 #include <commctrl.h>
 #include <cstdio>
@@ -39,6 +40,7 @@ void selectTopHistoryLine() {
 }
 
 void addHistoryEntry(uint32_t entryIdSize, const BYTE* entryId) {
+    BatchedPaint paint(app->historyList);
     if (lineCount() >= historyLimit)
         removeHistoryLine(lineCount() - 1);
     IMsgStore* store = app->store;
@@ -118,6 +120,7 @@ void showHistoryEntry(HistoryLine which) {
                         binaryOf(mail[5], PR_PARENT_ENTRYID));
     mail.close();
 
+    BatchedPaint paint(app->mainWindow);
     char senderLine[historyTextCapacity + 32];
     std::snprintf(senderLine, sizeof senderLine, "New mail from: %s", sender);
     SetWindowTextA(app->senderLabel, senderLine);
