@@ -26,6 +26,21 @@ if [ "$screens" = 1 ]; then unset DISPLAY; fi # a private Xvfb
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then headless=1; fi
 wine_session_start "$root/build/run-prefix"
 
+# The development store: the kit's MAPI provider, registered as Windows registers a mail
+# provider, over a Maildir tree in build/run-store with an Inbox, two subfolders and a mail.
+store=$root/build/run-store
+store_windows="Z:${store//\//\\}"
+maildirctl() { wine "$bin/maildirctl.exe" "$store_windows" "$@" >/dev/null; }
+wine regsvr32 /s "$bin/maildirmapi.dll"
+wine reg add 'HKCU\Software\MaildirMAPI' /v StoreRoot /d "$store_windows" /f >/dev/null 2>&1
+if [ ! -d "$store/IPM_SUBTREE" ]; then
+    maildirctl init
+    maildirctl mkfolder Inbox/Projects
+    maildirctl mkfolder "Inbox/Family & Friends"
+    maildirctl send Inbox "Welcome <welcome@example.org>" "Your development store" \
+        "This store is a Maildir tree in build/run-store."
+fi
+
 # A valid configuration: the envelope in the tray, the window shown on new mail.
 wine reg add 'HKCU\Software\Brunok\Tavinel' /v Version /t REG_DWORD /d 12 /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Brunok\Tavinel' /v OutLook /t REG_DWORD /d 1 /f >/dev/null 2>&1
@@ -33,6 +48,9 @@ wine reg add 'HKCU\Software\Brunok\Tavinel' /v DisplayWindow /t REG_DWORD /d 1 /
 
 if [ "$headless" = 0 ]; then
     echo "Tavinel runs: its envelope is in the notification area; right-click it for the menu."
+    echo "Send it mail from another terminal:"
+    echo "  WINEPREFIX=$WINEPREFIX wine $bin/maildirctl.exe '$store_windows' send Inbox \\"
+    echo "      'Ann <ann@example.org>' 'Lunch?' 'Shall we meet at noon?'"
     wine "$bin/tavinel.exe"
     exit 0
 fi
@@ -51,7 +69,14 @@ shoot_window() {
 wine "$bin/tavinel.exe" &
 program=$!
 wintool wait "Tavinel 2.0" 15000
-wintool command "Tavinel 2.0" 40007 # Open
+sleep 2 # the mail session opens while the splash shows
+maildirctl send Inbox "Ann Example <ann@example.org>" "Lunch at noon?" \
+    "Hi, shall we meet at noon at the usual place? Ann"
+sleep 1
+maildirctl send Inbox/Projects "Build server <build@example.org>" "Nightly build passed" \
+    "All 412 tests passed."
+sleep 1
+wintool command "Tavinel 2.0" 1040 # Expand: the history and the preview
 sleep 2
 import -window root "$shots/tavinel.png"
 echo "screenshot: $shots/tavinel.png"
