@@ -85,9 +85,7 @@ int runTavinel(HINSTANCE instance, const char* commandTail) {
 
     createAppState();
     app->instance = instance;
-    const int iconGroups[] = {IDI_ENVELOPE, IDI_BLANK, IDI_ENVELOPE_AGAIN, IDI_BLANK_AGAIN};
-    for (int i = 0; i < 4; ++i)
-        app->trayIcons[i] = LoadIconA(instance, MAKEINTRESOURCEA(iconGroups[i]));
+    loadTrayIcons(instance, app->trayIcons);
 
     app->mainWindow = createNotificationWindow(instance);
     Placement placement{0, 0, notificationWidth, notificationHeight};

@@ -1,6 +1,7 @@
 #include "tray_icon.h"
 
 #include "app/messages.h"
+#include "res/resource.h"
 
 #include <cstring>
 
@@ -18,6 +19,12 @@ NOTIFYICONDATAA trayIconData(HWND window, HICON icon) {
     data.hIcon = icon;
     std::strcpy(data.szTip, "Tavinel");
     return data;
+}
+
+void loadTrayIcons(HINSTANCE instance, HICON (&icons)[4]) {
+    const int groups[] = {IDI_ENVELOPE, IDI_BLANK, IDI_ENVELOPE_AGAIN, IDI_BLANK_AGAIN};
+    for (int i = 0; i < 4; ++i)
+        icons[i] = LoadIconA(instance, MAKEINTRESOURCEA(groups[i]));
 }
 
 BOOL updateTrayIcon(DWORD action, HWND window, HICON icon) {

@@ -9,6 +9,9 @@ inline constexpr UINT trayIconId = 4097;
 // message, the icon and the tip "Tavinel".
 NOTIFYICONDATAA trayIconData(HWND window, HICON icon);
 
+// Loads the four icons stepped through while blinking: envelope, blank, envelope, blank.
+void loadTrayIcons(HINSTANCE instance, HICON (&icons)[4]);
+
 // Adds, changes or deletes the icon (NIM_ADD, NIM_MODIFY, NIM_DELETE).
 BOOL updateTrayIcon(DWORD action, HWND window, HICON icon);
 

@@ -1,5 +1,6 @@
 #include "maildir_store.h"
 
+#include "ascii.h"
 #include "folder_name.h"
 #include "maildir_name.h"
 
@@ -45,20 +46,11 @@ std::string toHex(const Bytes& bytes) {
 }
 
 std::optional<Bytes> fromHex(std::string_view hex) {
-    auto value = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        return -1;
-    };
     if (hex.size() % 2)
         return std::nullopt;
     Bytes bytes;
     for (size_t i = 0; i < hex.size(); i += 2) {
-        const int high = value(hex[i]), low = value(hex[i + 1]);
+        const int high = hexDigitValue(hex[i]), low = hexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes.push_back(std::uint8_t(high * 16 + low));
@@ -271,6 +263,11 @@ std::vector<MessageFile> MaildirStore::messages(std::string_view folder) const {
 
 std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
                                                      std::string_view unique) const {
+    // A message not yet seen by a reader is new/UNIQUE exactly: no listing needed.
+    const fs::path fresh = directory(folder) / "new" / utf8Path(unique);
+    std::error_code error;
+    if (fs::is_regular_file(fresh, error))
+        return MessageFile{std::string(unique), {}, true, fresh};
     for (const char* sub : {"new", "cur"}) {
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(directory(folder) / sub, error)) {

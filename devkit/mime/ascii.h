@@ -16,6 +16,16 @@ constexpr bool isAsciiDigit(char c) {
 constexpr bool isAsciiAlnum(char c) {
     return isAsciiAlpha(c) || isAsciiDigit(c);
 }
+// The value of a hexadecimal digit, or -1.
+constexpr int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
 constexpr char toLowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }

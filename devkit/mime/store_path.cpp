@@ -4,10 +4,7 @@
 #include "utf8.h"
 
 namespace devkit {
-namespace {
 
-// Windows maps these names to devices in every directory, whatever follows
-// the first dot, and ignores spaces before that dot.
 bool isReservedDeviceName(std::string_view component) {
     std::string_view base = component.substr(0, component.find('.'));
     while (!base.empty() && base.back() == ' ')
@@ -28,6 +25,8 @@ bool isReservedDeviceName(std::string_view component) {
     // Superscript one, two and three count as digits for these names too.
     return digit == "\xC2\xB9" || digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
+
+namespace {
 
 bool isSafeComponent(std::string_view component) {
     if (component.empty() || component == "." || component == "..")

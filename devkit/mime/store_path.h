@@ -17,4 +17,8 @@ inline constexpr std::size_t kMaxStoreRelativePath = 240;
 // kMaxStoreRelativePath bytes. Spaces, '#', '&' and non-ASCII are allowed.
 bool isSafeRelativePath(std::string_view path);
 
+// A name that Windows maps to a device in every directory (CON, NUL, COM1, ...), whatever
+// follows its first dot and ignoring spaces before that dot.
+bool isReservedDeviceName(std::string_view component);
+
 } // namespace devkit

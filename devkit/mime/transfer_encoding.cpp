@@ -7,15 +7,6 @@
 namespace devkit {
 namespace {
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 int base64Value(char c) {
     if (c >= 'A' && c <= 'Z')
@@ -49,8 +40,8 @@ bool decodeQpLine(std::string_view line, std::string& out) {
         }
         if (i + 1 == line.size())
             return false;
-        if (i + 2 < line.size() && hexValue(line[i + 1]) >= 0 && hexValue(line[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(hexValue(line[i + 1]) * 16 + hexValue(line[i + 2])));
+        if (i + 2 < line.size() && hexDigitValue(line[i + 1]) >= 0 && hexDigitValue(line[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hexDigitValue(line[i + 1]) * 16 + hexDigitValue(line[i + 2])));
             i += 2;
         } else {
             out.push_back('=');
@@ -88,9 +79,9 @@ std::string decodeQEncoding(std::string_view text) {
         const char c = text[i];
         if (c == '_') {
             out.push_back(' ');
-        } else if (c == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-                   hexValue(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+        } else if (c == '=' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+                   hexDigitValue(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2])));
             i += 2;
         } else {
             out.push_back(c);

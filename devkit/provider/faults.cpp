@@ -28,11 +28,11 @@ std::string trimmed(const std::string& text) {
 
 } // namespace
 
-void loadFaults(const std::string& specification) {
+void loadFaults(const std::string& setting) {
     std::lock_guard guard(lock);
     faults.clear();
     calls.clear();
-    std::istringstream entries(specification);
+    std::istringstream entries(setting);
     std::string entry;
     while (std::getline(entries, entry, ';')) {
         const size_t hash = entry.find('#');

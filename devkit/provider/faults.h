@@ -9,7 +9,7 @@
 
 namespace maildir {
 
-void loadFaults(const std::string& specification);
+void loadFaults(const std::string& setting);
 // The code that the next call of `method` must fail with, or S_OK.
 HRESULT injectedFault(const char* method);
 

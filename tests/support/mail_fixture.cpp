@@ -43,9 +43,7 @@ MailFixture::MailFixture() {
     shellNotifyIcon = &recordTray;
     app = new AppState();
     app->instance = GetModuleHandleA(nullptr);
-    const int groups[] = {IDI_ENVELOPE, IDI_BLANK, IDI_ENVELOPE_AGAIN, IDI_BLANK_AGAIN};
-    for (int i = 0; i < 4; ++i)
-        app->trayIcons[i] = LoadIconA(app->instance, MAKEINTRESOURCEA(groups[i]));
+    loadTrayIcons(app->instance, app->trayIcons);
     window = createNotificationWindow(app->instance);
     app->mainWindow = window;
 }

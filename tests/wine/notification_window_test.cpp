@@ -32,9 +32,7 @@ protected:
         shellNotifyIcon = &recordTrayCall;
         app = new AppState();
         app->instance = GetModuleHandleA(nullptr);
-        const int groups[] = {IDI_ENVELOPE, IDI_BLANK, IDI_ENVELOPE_AGAIN, IDI_BLANK_AGAIN};
-        for (int i = 0; i < 4; ++i)
-            app->trayIcons[i] = LoadIconA(app->instance, MAKEINTRESOURCEA(groups[i]));
+        loadTrayIcons(app->instance, app->trayIcons);
         window = createNotificationWindow(app->instance);
         ASSERT_NE(window, nullptr);
         app->mainWindow = window;
@@ -265,6 +263,15 @@ TEST_F(NotificationWindow, AboutTwiceShowsTwoSplashesUntilTheyAreClicked) {
     for (HWND splash : shown)
         PostMessageA(splash, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     EXPECT_TRUE(wt::pumpUntil([&] { return !IsWindow(shown[0]) && !IsWindow(shown[1]); }));
+}
+
+TEST_F(NotificationWindow, ANewNotificationAreaGetsTheIconAgain) {
+    trayCalls.clear();
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    ASSERT_EQ(trayCalls.size(), 1u);
+    EXPECT_EQ(trayCalls[0].first, DWORD(NIM_ADD));
+    EXPECT_EQ(trayCalls[0].second.uID, 4097u);
+    EXPECT_EQ(trayCalls[0].second.hIcon, app->trayIcons[0]);
 }
 
 // The history list

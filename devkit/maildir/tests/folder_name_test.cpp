@@ -1,4 +1,5 @@
 #include "folder_name.h"
+#include "store_path.h"
 
 #include <gtest/gtest.h>
 
@@ -36,4 +37,13 @@ TEST(FolderName, StrayPercentSignsDecodeAsThemselves) {
     EXPECT_EQ(decodeFolderName("%zz"), "%zz");
 }
 
+} // namespace
+
+namespace {
+// Every folder name must give a directory name that an entry identifier may carry.
+TEST(FolderName, EncodedNamesAreSafePathComponents) {
+    for (std::string_view name : {"COM0", "conout$", "CON .txt", "LPT\xC2\xB9", "Inbox", "a:b",
+                                  "x.", "new", ".git", "100%"})
+        EXPECT_TRUE(devkit::isSafeRelativePath(devkit::encodeFolderName(name))) << name;
+}
 } // namespace
