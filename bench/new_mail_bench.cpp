@@ -119,7 +119,16 @@ int main(int argc, char** argv) {
         auto [temporary, delivered] = prepare(store, i);
         devkit::fs::rename(temporary, delivered);
         if (!waitForSubject(window, "mail " + std::to_string(i))) {
-            std::printf("mail %d never showed\n", i);
+            DWORD_PTR answer = 0;
+            const bool responds =
+                SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+            std::printf("mail %d never showed; the window shows \"%s\", the history \"%s\"; "
+                        "the program %s, %s; %s\n",
+                        i, wt::controlText(window, IDC_SUBJECT).c_str(),
+                        wt::listViewText(GetDlgItem(window, IDC_HISTORY), 0, 1).c_str(),
+                        program.running() ? "runs" : "has ended",
+                        responds ? "answers" : "does not answer",
+                        devkit::fs::exists(delivered) ? "the file is there" : "the file is gone");
             return 1;
         }
         if (i % 100 == 0)

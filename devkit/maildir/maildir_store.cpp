@@ -12,6 +12,8 @@
 #include <random>
 #include <sstream>
 #include <system_error>
+#include <thread>
+#include <chrono>
 
 namespace devkit {
 
@@ -143,12 +145,25 @@ void writeFileAtomically(const fs::path& file, std::string_view content) {
     }
 }
 
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+std::optional<std::string> tryReadFile(const fs::path& file) {
+    // A writer on Windows may still hold the file for a moment after renaming it into place
+    // (its handle denies sharing until it closes): try again briefly before giving up.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        std::ifstream in(file, std::ios::binary);
+        if (in) {
+            std::ostringstream content;
+            content << in.rdbuf();
+            return content.str();
+        }
+        std::error_code error;
+        if (!fs::exists(file, error))
+            return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::nullopt;
 }
+
+std::string readFile(const fs::path& file) { return tryReadFile(file).value_or(std::string()); }
 
 MaildirStore::MaildirStore(fs::path root) : root_(std::move(root)) {}
 

@@ -80,6 +80,9 @@ private:
 
 // Writes a file so that readers see either the old or the whole new content.
 void writeFileAtomically(const fs::path& file, std::string_view content);
+// A file's content; nothing when it cannot be read (gone, or held by a writer for longer
+// than a brief wait).
+std::optional<std::string> tryReadFile(const fs::path& file);
 std::string readFile(const fs::path& file);
 
 // An RFC 5322 message from its parts; non-ASCII text is sent as UTF-8 encoded words and a

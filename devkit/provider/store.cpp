@@ -158,7 +158,10 @@ std::optional<Properties> Store::messageProperties(const std::string& folder,
     const auto file = files_.findMessage(folder, unique);
     if (!file)
         return std::nullopt;
-    const std::string content = devkit::readFile(file->file);
+    const std::optional<std::string> read = devkit::tryReadFile(file->file);
+    if (!read)
+        return std::nullopt; // gone, or held by its writer
+    const std::string& content = *read;
     const devkit::ParsedMessage parsed = devkit::parseMessage(content);
     const Bytes id = messageId(folder, unique);
     Properties properties = {

@@ -3,6 +3,7 @@
 #include "maildir_name.h"
 #include "properties.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -38,6 +39,41 @@ bool isChildFolderName(const std::string& name) {
 }
 
 } // namespace
+
+std::uint64_t MessageIndex::hash(std::string_view text) {
+    std::uint64_t value = 14695981039346656037ULL; // FNV-1a
+    for (unsigned char c : text)
+        value = (value ^ c) * 1099511628211ULL;
+    return value ? value : 1; // 0 means "not known"
+}
+
+std::uint64_t MessageIndex::find(std::string_view unique) const {
+    const std::uint64_t key = hash(unique);
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
+    return it != entries_.end() && it->first == key ? it->second : 0;
+}
+
+void MessageIndex::set(std::string_view unique, std::string_view where) {
+    const std::uint64_t key = hash(unique);
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
+    if (it != entries_.end() && it->first == key)
+        it->second = hash(where);
+    else
+        entries_.insert(it, {key, hash(where)});
+}
+
+void MessageIndex::erase(std::string_view unique) {
+    const std::uint64_t key = hash(unique);
+    auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
+    if (it != entries_.end() && it->first == key)
+        entries_.erase(it);
+}
+
+void MessageIndex::keepOnly(const std::vector<std::uint64_t>& present) {
+    std::erase_if(entries_, [&](const auto& entry) {
+        return !std::binary_search(present.begin(), present.end(), entry.first);
+    });
+}
 
 // The three directories of one folder and the thread that waits on them.
 struct Watcher::FolderWatch {
@@ -111,7 +147,7 @@ bool Watcher::watch(const std::string& folder) {
         std::lock_guard guard(lock_);
         auto& known = known_[folder];
         for (const auto& message : store_->files().messages(folder))
-            known[message.unique] = placeOf(message);
+            known.set(message.unique, placeOf(message));
     }
     FolderWatch& started = *watch;
     watches_.push_back(std::move(watch));
@@ -187,7 +223,7 @@ std::vector<Notice> Watcher::interpret(const std::vector<Change>& changes) {
                 const std::string from = it->folder;
                 pending_.erase(it);
                 known_[from].erase(unique);
-                known_[folder][unique] = where;
+                known_[folder].set(unique, where);
                 Notice notice = messageNotice(fnevObjectModified, folder, unique, where);
                 if (from != folder) {
                     notice.event = fnevObjectMoved;
@@ -198,38 +234,31 @@ std::vector<Notice> Watcher::interpret(const std::vector<Change>& changes) {
                 return;
             }
         auto& known = known_[folder];
-        if (!known.count(unique))
+        if (!known.contains(unique))
             for (auto& [other, messages] : known_) { // moved in from another watched folder
-                auto before = messages.find(unique);
-                if (other == folder || before == messages.end())
-                    continue;
-                std::error_code error;
-                if (devkit::fs::exists(store_->files().directory(other) /
-                                           devkit::fs::path(std::u8string(before->second.begin(),
-                                                                          before->second.end())),
-                                       error))
-                    continue; // a copy, not a move
-                messages.erase(before);
-                known[unique] = where;
+                if (other == folder || !messages.contains(unique) ||
+                    store_->files().findMessage(other, unique))
+                    continue; // not there, or still there: a copy, not a move
+                messages.erase(unique);
+                known.set(unique, where);
                 Notice notice = messageNotice(fnevObjectMoved, folder, unique, where);
                 notice.oldFolder = other;
                 notice.oldName = unique;
                 notices.push_back(std::move(notice));
                 return;
             }
-        auto [entry, added] = known.try_emplace(unique, where);
-        if (added)
-            notices.push_back(messageNotice(isNew(where) ? fnevNewMail : fnevObjectCreated,
-                                            folder, unique, where));
-        else if (entry->second != where) {
-            entry->second = where;
-            notices.push_back(messageNotice(fnevObjectModified, folder, unique, where));
-        }
+        const std::uint64_t before = known.find(unique);
+        if (before == MessageIndex::hash(where))
+            return; // announced already
+        known.set(unique, where);
+        notices.push_back(messageNotice(before ? fnevObjectModified
+                                        : isNew(where) ? fnevNewMail
+                                                       : fnevObjectCreated,
+                                        folder, unique, where));
     };
     auto disappeared = [&](const std::string& folder, const std::string& unique,
                            const std::string& where) {
-        auto known = known_[folder].find(unique);
-        if (known != known_[folder].end() && known->second == where) // else it has moved on
+        if (known_[folder].find(unique) == MessageIndex::hash(where)) // else it has moved on
             pending_.push_back({folder, unique, where, GetTickCount64()});
     };
 
@@ -304,8 +333,8 @@ std::vector<Notice> Watcher::settle(bool all) {
                 messageNotice(fnevObjectDeleted, pending.folder, pending.unique, pending.where));
         } else {
             const std::string where = placeOf(*found);
-            if (known[pending.unique] != where) {
-                known[pending.unique] = where;
+            if (known.find(pending.unique) != MessageIndex::hash(where)) {
+                known.set(pending.unique, where);
                 notices.push_back(
                     messageNotice(fnevObjectModified, pending.folder, pending.unique, where));
             }
@@ -314,26 +343,28 @@ std::vector<Notice> Watcher::settle(bool all) {
     return notices;
 }
 
+// Deletions among the lost changes cannot be named from the index and go unannounced; new and
+// changed messages are found on disk.
 std::vector<Notice> Watcher::rescan(const std::string& folder) {
     std::lock_guard storeGuard(store_->lock);
     std::lock_guard guard(lock_);
     std::vector<Notice> notices;
     auto& known = known_[folder];
-    std::map<std::string, std::string> now;
-    for (const auto& message : store_->files().messages(folder))
-        now[message.unique] = placeOf(message);
-    for (const auto& [unique, where] : known)
-        if (!now.count(unique))
-            notices.push_back(messageNotice(fnevObjectDeleted, folder, unique, where));
-    for (const auto& [unique, where] : now) {
-        auto before = known.find(unique);
-        if (before == known.end())
-            notices.push_back(messageNotice(isNew(where) ? fnevNewMail : fnevObjectCreated,
-                                            folder, unique, where));
-        else if (before->second != where)
-            notices.push_back(messageNotice(fnevObjectModified, folder, unique, where));
+    std::vector<std::uint64_t> present;
+    for (const auto& message : store_->files().messages(folder)) {
+        const std::string where = placeOf(message);
+        const std::uint64_t before = known.find(message.unique);
+        present.push_back(MessageIndex::hash(message.unique));
+        if (before == MessageIndex::hash(where))
+            continue;
+        known.set(message.unique, where);
+        notices.push_back(messageNotice(before ? fnevObjectModified
+                                        : isNew(where) ? fnevNewMail
+                                                       : fnevObjectCreated,
+                                        folder, message.unique, where));
     }
-    known = std::move(now);
+    std::sort(present.begin(), present.end());
+    known.keepOnly(present);
     return notices;
 }
 

@@ -12,6 +12,23 @@
 
 namespace maildir {
 
+// What a watched folder holds: where each message is, kept as 64-bit hashes of its unique name
+// and of its place, 16 bytes a message, since a folder may hold many thousands.
+class MessageIndex {
+public:
+    static std::uint64_t hash(std::string_view text);
+    // The hash of where the message is, or 0 when it is not known.
+    std::uint64_t find(std::string_view unique) const;
+    bool contains(std::string_view unique) const { return find(unique) != 0; }
+    void set(std::string_view unique, std::string_view where);
+    void erase(std::string_view unique);
+    // Keeps only the messages whose unique names hash to one of `present` (sorted).
+    void keepOnly(const std::vector<std::uint64_t>& present);
+
+private:
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> entries_; // sorted by name hash
+};
+
 class Watcher {
 public:
     using Sink = std::function<void(std::vector<Notice>)>;
@@ -52,8 +69,8 @@ private:
         ULONGLONG since;
     };
     std::mutex lock_;
-    // Per watched folder: unique name -> where it is ("new/NAME" or "cur/NAME").
-    std::map<std::string, std::map<std::string, std::string>> known_;
+    // Per watched folder: where each message is ("new/NAME" or "cur/NAME").
+    std::map<std::string, MessageIndex> known_;
     std::vector<Pending> pending_;
 };
 
