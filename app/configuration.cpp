@@ -34,8 +34,7 @@ template <typename T> void readNumber(HKEY key, const char* name, std::atomic<T>
 // Old buffers are never freed: another thread may still be reading one.
 char* readText(HKEY key, const char* name, char* current) {
     DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
-        size == 0)
+    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size == 0)
         return current;
     char* text = new char[size + 1]();
     if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) !=

@@ -35,7 +35,6 @@ private:
     T value_ = Invalid;
 };
 
-
 using UniqueHkey = UniqueAny<HKEY, &RegCloseKey>;
 using UniqueHandle = UniqueAny<HANDLE, &CloseHandle>;
 using UniqueHdc = UniqueAny<HDC, &DeleteDC>;

@@ -29,13 +29,12 @@ double milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
 
 // Writes the mail into tmp/ and returns the rename into new/ to be done by the caller.
 std::pair<devkit::fs::path, devkit::fs::path> prepare(wt::KitStore& store, int number) {
-    const std::string name = "bench." + std::to_string(GetTickCount64()) + "." +
-                             std::to_string(number) + ".host";
+    const std::string name =
+        "bench." + std::to_string(GetTickCount64()) + "." + std::to_string(number) + ".host";
     const auto folder = store.files.directory(store.inbox);
     const auto temporary = folder / "tmp" / name;
-    std::ofstream(temporary, std::ios::binary)
-        << devkit::composeMessage("Bench <bench@example.org>", "",
-                                  "mail " + std::to_string(number), "body", 0);
+    std::ofstream(temporary, std::ios::binary) << devkit::composeMessage(
+        "Bench <bench@example.org>", "", "mail " + std::to_string(number), "body", 0);
     return {temporary, folder / "new" / name};
 }
 
@@ -140,7 +139,8 @@ int main(int argc, char** argv) {
     HWND history = GetDlgItem(window, IDC_HISTORY);
     bool inOrder = wt::listViewCount(history) == 20;
     for (int line = 0; line < 20 && inOrder; ++line)
-        inOrder = wt::listViewText(history, line, 1) == "mail " + std::to_string(200 + mails - line);
+        inOrder =
+            wt::listViewText(history, line, 1) == "mail " + std::to_string(200 + mails - line);
     const double growth = (double(afterLast) - double(afterTwentieth)) / 1024.0;
     std::printf("%d mails: history %s; threads %d at most (%d with one blink thread); "
                 "committed memory %.0f KB after the 20th, %.0f KB after the last: %+.0f KB "

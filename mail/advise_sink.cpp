@@ -25,7 +25,9 @@ STDMETHODIMP AdviseSink::QueryInterface(REFIID iid, void** object) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) AdviseSink::AddRef() { return ULONG(++refCount); }
+STDMETHODIMP_(ULONG) AdviseSink::AddRef() {
+    return ULONG(++refCount);
+}
 
 STDMETHODIMP_(ULONG) AdviseSink::Release() {
     const LONG left = --refCount;
@@ -78,9 +80,9 @@ void AdviseSink::onNewMail(const NOTIFICATION& notification) {
 
         SYSTEMTIME now;
         GetLocalTime(&now);
-        SetWindowTextA(app->senderLabel,
-                       arrivalLine(now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, sender)
-                           .c_str());
+        SetWindowTextA(
+            app->senderLabel,
+            arrivalLine(now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, sender).c_str());
         SetWindowTextA(app->subjectLabel, subject);
         SetWindowTextA(app->previewEdit, body);
     }

@@ -9,12 +9,16 @@
 
 namespace {
 std::atomic<long> running{0};
-void sleepFor(DWORD milliseconds) { Sleep(milliseconds); }
+void sleepFor(DWORD milliseconds) {
+    Sleep(milliseconds);
+}
 } // namespace
 
 void (*blinkSleep)(DWORD) = &sleepFor;
 
-long runningBlinkThreads() { return running; }
+long runningBlinkThreads() {
+    return running;
+}
 
 DWORD WINAPI blinkThread(LPVOID parameter) {
     ++running;

@@ -19,8 +19,8 @@ HRESULT OpenedMail::read(std::span<const ULONG> tags) {
     array.insert(array.end(), tags.begin(), tags.end());
     ULONG count = 0;
     SPropValue* values = nullptr;
-    const HRESULT result = message_->GetProps(reinterpret_cast<SPropTagArray*>(array.data()), 0,
-                                              &count, &values);
+    const HRESULT result =
+        message_->GetProps(reinterpret_cast<SPropTagArray*>(array.data()), 0, &count, &values);
     values_.reset(values);
     // A store that answers with fewer values than asked counts as a failure.
     return SUCCEEDED(result) && (!values || count != tags.size()) ? MAPI_E_CALL_FAILED : result;

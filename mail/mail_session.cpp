@@ -25,7 +25,9 @@ template <size_t N> struct Tags {
     SPropTagArray* get() { return reinterpret_cast<SPropTagArray*>(this); }
 };
 
-ENTRYID* asEntryId(const SBinary& binary) { return reinterpret_cast<ENTRYID*>(binary.lpb); }
+ENTRYID* asEntryId(const SBinary& binary) {
+    return reinterpret_cast<ENTRYID*>(binary.lpb);
+}
 
 // The row set of one row at `index`, or nothing when a call fails.
 RowSetPtr rowAt(IMAPITable* table, ULONG index) {
@@ -53,8 +55,7 @@ MapiBuffer<BYTE> mapiCopy(const SBinary& binary) {
 }
 
 // Registers a new sink on a folder; the sink is released again when that fails.
-bool watch(IMsgStore* store, ULONG size, ENTRYID* id, AdviseSink::Kind kind,
-           AdviseSink*& field) {
+bool watch(IMsgStore* store, ULONG size, ENTRYID* id, AdviseSink::Kind kind, AdviseSink*& field) {
     auto* sink = new AdviseSink(app->mainWindow, kind);
     field = sink;
     ULONG connection = 0; // never unadvised
@@ -82,7 +83,8 @@ MapiBuffer<BYTE> defaultStoreId(IMAPISession* session, ULONG& size) {
         RowSetPtr row = rowAt(table.get(), i);
         if (!row)
             return nullptr;
-        if (const SPropValue* value = onlyValue(row.get(), PR_DEFAULT_STORE); value && value->Value.b)
+        if (const SPropValue* value = onlyValue(row.get(), PR_DEFAULT_STORE);
+            value && value->Value.b)
             found = i;
     }
     if (found == count)
@@ -253,8 +255,8 @@ int startMailSession() {
     ComPtr<IMAPIFolder> root;
     ComPtr<IMAPITable> rootFolders;
     ULONG type = 0;
-    if (FAILED(store->OpenEntry(0, nullptr, nullptr, openFolderFlags, &type,
-                                root.putAs<IUnknown>())))
+    if (FAILED(
+            store->OpenEntry(0, nullptr, nullptr, openFolderFlags, &type, root.putAs<IUnknown>())))
         return 0;
     root->GetHierarchyTable(MAPI_DEFERRED_ERRORS, rootFolders.put());
 

@@ -6,9 +6,9 @@
 #include <string_view>
 
 // Capacities of the texts shown for a mail, terminator included.
-inline constexpr std::size_t senderCapacity = 255;  // the new-mail handler's sender and subject
+inline constexpr std::size_t senderCapacity = 255;      // the new-mail handler's sender and subject
 inline constexpr std::size_t historyTextCapacity = 256; // sender and subject of a history line
-inline constexpr std::size_t bodyCopyLimit = 4090;  // the preview: at most 4089 characters
+inline constexpr std::size_t bodyCopyLimit = 4090;      // the preview: at most 4089 characters
 
 // "%02d/%02d/%04d %02d:%02d New mail from: %s": day, month, year, hour, minute, sender.
 std::string arrivalLine(int day, int month, int year, int hour, int minute,

@@ -6,7 +6,8 @@
 
 class BatchedPaint {
 public:
-    explicit BatchedPaint(HWND window) : window_(window), active_(IsWindowVisible(window) != FALSE) {
+    explicit BatchedPaint(HWND window)
+        : window_(window), active_(IsWindowVisible(window) != FALSE) {
         // Only a visible window: WM_SETREDRAW TRUE would mark a hidden one visible.
         if (active_)
             SendMessageA(window_, WM_SETREDRAW, FALSE, 0);

@@ -11,7 +11,9 @@
 
 namespace {
 
-int lineCount() { return int(SendMessageA(app->historyList, LVM_GETITEMCOUNT, 0, 0)); }
+int lineCount() {
+    return int(SendMessageA(app->historyList, LVM_GETITEMCOUNT, 0, 0));
+}
 
 } // namespace
 

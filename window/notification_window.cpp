@@ -31,8 +31,8 @@ void initialise(HWND window) {
     updateTrayIcon(NIM_ADD, window, app->trayIcons[0]);
     trayMenu = GetSubMenu(LoadMenuA(app->instance, MAKEINTRESOURCEA(IDR_TRAY_MENU)), 0);
 
-    windowFont = CreateFontA(8, 0, 0, 0, 0, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
-                             "MS Sans Serif");
+    windowFont =
+        CreateFontA(8, 0, 0, 0, 0, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
     app->senderLabel = GetDlgItem(window, IDC_SENDER);
     app->subjectLabel = GetDlgItem(window, IDC_SUBJECT);
     app->previewEdit = GetDlgItem(window, IDC_PREVIEW);
@@ -46,7 +46,8 @@ void initialise(HWND window) {
     insertColumn(app->historyList, 1, "Subject", 270);
 
     // Module 0: the control finds the clip in the module that created it, this program.
-    SendMessageA(app->animation, ACM_OPENA, 0, reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDR_CLIP)));
+    SendMessageA(app->animation, ACM_OPENA, 0,
+                 reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDR_CLIP)));
     app->expandedLayout = 0;
 }
 
@@ -67,8 +68,8 @@ void onTrayMouse(HWND window, LPARAM mouseMessage) {
         POINT cursor;
         GetCursorPos(&cursor);
         SetForegroundWindow(window);
-        TrackPopupMenu(trayMenu, TPM_RIGHTALIGN | TPM_LEFTBUTTON | TPM_TOPALIGN, cursor.x,
-                       cursor.y, 0, window, nullptr);
+        TrackPopupMenu(trayMenu, TPM_RIGHTALIGN | TPM_LEFTBUTTON | TPM_TOPALIGN, cursor.x, cursor.y,
+                       0, window, nullptr);
         PostMessageA(window, WM_TRAY_MENU_DONE, 0, 0);
     }
 }

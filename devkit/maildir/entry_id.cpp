@@ -20,7 +20,9 @@ Bytes header(const Uid& uid, EntryKind kind) {
     return id;
 }
 
-void append(Bytes& id, std::string_view text) { id.insert(id.end(), text.begin(), text.end()); }
+void append(Bytes& id, std::string_view text) {
+    id.insert(id.end(), text.begin(), text.end());
+}
 
 bool isSafeFolderPath(std::string_view folder) {
     return folder.empty() || isSafeRelativePath(folder);

@@ -18,9 +18,6 @@ std::string escaped(unsigned char c) {
     return {'%', hexDigits[c >> 4], hexDigits[c & 0x0F]};
 }
 
-
-
-
 } // namespace
 
 std::string encodeFolderName(std::string_view displayName) {
@@ -28,7 +25,8 @@ std::string encodeFolderName(std::string_view displayName) {
         return {};
     const bool escapeFirst = displayName[0] == '.' || equalsIgnoreAsciiCase(displayName, "cur") ||
                              equalsIgnoreAsciiCase(displayName, "new") ||
-                             equalsIgnoreAsciiCase(displayName, "tmp") || isReservedDeviceName(displayName);
+                             equalsIgnoreAsciiCase(displayName, "tmp") ||
+                             isReservedDeviceName(displayName);
     const char last = displayName.back();
     const bool escapeLast = last == '.' || last == ' ';
     std::string encoded;
@@ -47,7 +45,8 @@ std::string decodeFolderName(std::string_view directoryName) {
     for (size_t i = 0; i < directoryName.size(); ++i) {
         if (directoryName[i] == '%' && i + 2 < directoryName.size() &&
             hexDigitValue(directoryName[i + 1]) >= 0 && hexDigitValue(directoryName[i + 2]) >= 0) {
-            decoded += char(hexDigitValue(directoryName[i + 1]) * 16 + hexDigitValue(directoryName[i + 2]));
+            decoded += char(hexDigitValue(directoryName[i + 1]) * 16 +
+                            hexDigitValue(directoryName[i + 2]));
             i += 2;
         } else {
             decoded += directoryName[i];

@@ -163,7 +163,9 @@ std::optional<std::string> tryReadFile(const fs::path& file) {
     return std::nullopt;
 }
 
-std::string readFile(const fs::path& file) { return tryReadFile(file).value_or(std::string()); }
+std::string readFile(const fs::path& file) {
+    return tryReadFile(file).value_or(std::string());
+}
 
 MaildirStore::MaildirStore(fs::path root) : root_(std::move(root)) {}
 

@@ -7,7 +7,6 @@
 namespace devkit {
 namespace {
 
-
 int base64Value(char c) {
     if (c >= 'A' && c <= 'Z')
         return c - 'A';
@@ -40,8 +39,10 @@ bool decodeQpLine(std::string_view line, std::string& out) {
         }
         if (i + 1 == line.size())
             return false;
-        if (i + 2 < line.size() && hexDigitValue(line[i + 1]) >= 0 && hexDigitValue(line[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(hexDigitValue(line[i + 1]) * 16 + hexDigitValue(line[i + 2])));
+        if (i + 2 < line.size() && hexDigitValue(line[i + 1]) >= 0 &&
+            hexDigitValue(line[i + 2]) >= 0) {
+            out.push_back(
+                static_cast<char>(hexDigitValue(line[i + 1]) * 16 + hexDigitValue(line[i + 2])));
             i += 2;
         } else {
             out.push_back('=');
@@ -81,7 +82,8 @@ std::string decodeQEncoding(std::string_view text) {
             out.push_back(' ');
         } else if (c == '=' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
                    hexDigitValue(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2])));
+            out.push_back(
+                static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2])));
             i += 2;
         } else {
             out.push_back(c);

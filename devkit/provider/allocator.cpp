@@ -19,7 +19,9 @@ struct alignas(16) Header {
 std::atomic<long> buffers{0};
 std::mutex chainLock; // MAPIAllocateMore may run on several threads for one buffer
 
-Header* headerOf(void* data) { return static_cast<Header*>(data) - 1; }
+Header* headerOf(void* data) {
+    return static_cast<Header*>(data) - 1;
+}
 
 void* allocateBlock(ULONG size) {
     auto* header = static_cast<Header*>(std::calloc(1, sizeof(Header) + size));
@@ -71,6 +73,8 @@ ULONG freeBuffer(void* buffer) {
     return S_OK;
 }
 
-long liveBuffers() { return buffers; }
+long liveBuffers() {
+    return buffers;
+}
 
 } // namespace maildir

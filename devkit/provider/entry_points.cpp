@@ -97,27 +97,35 @@ STDAPI_(SCODE) MAPIAllocateMore(ULONG size, LPVOID base, LPVOID* buffer) {
     return allocateMore(size, base, buffer);
 }
 
-STDAPI_(ULONG) MAPIFreeBuffer(LPVOID buffer) { return freeBuffer(buffer); }
+STDAPI_(ULONG) MAPIFreeBuffer(LPVOID buffer) {
+    return freeBuffer(buffer);
+}
 
-STDAPI MAPIAdminProfiles(ULONG, LPPROFADMIN*) { return MAPI_E_NO_SUPPORT; }
+STDAPI MAPIAdminProfiles(ULONG, LPPROFADMIN*) {
+    return MAPI_E_NO_SUPPORT;
+}
 
 // For the tests' leak checks.
-extern "C" long WINAPI MaildirLiveObjects() { return liveObjects; }
-extern "C" long WINAPI MaildirLiveBuffers() { return liveBuffers(); }
+extern "C" long WINAPI MaildirLiveObjects() {
+    return liveObjects;
+}
+extern "C" long WINAPI MaildirLiveBuffers() {
+    return liveBuffers();
+}
 
 // regsvr32: makes this DLL the system's mail provider, the way mapi32 looks for one.
 STDAPI DllRegisterServer() {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(providerModule, path, MAX_PATH);
     HKEY clients = nullptr, client = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, clientsKey, 0, nullptr, 0, KEY_WRITE, nullptr,
-                        &clients, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, clientsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &clients,
+                        nullptr) != ERROR_SUCCESS)
         return E_ACCESSDENIED;
     RegSetValueExW(clients, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clientName),
                    sizeof clientName);
     HRESULT result = E_ACCESSDENIED;
-    if (RegCreateKeyExW(clients, clientName, 0, nullptr, 0, KEY_WRITE, nullptr, &client,
-                        nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExW(clients, clientName, 0, nullptr, 0, KEY_WRITE, nullptr, &client, nullptr) ==
+        ERROR_SUCCESS) {
         constexpr wchar_t description[] = L"Maildir MAPI store";
         RegSetValueExW(client, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(description),
                        sizeof description);

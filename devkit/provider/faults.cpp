@@ -11,8 +11,8 @@ namespace maildir {
 namespace {
 
 struct Fault {
-    long call;      // 1-based
-    bool andLater;  // "#N+": this call and every later one
+    long call;     // 1-based
+    bool andLater; // "#N+": this call and every later one
     HRESULT code;
 };
 
@@ -44,7 +44,8 @@ void loadFaults(const std::string& setting) {
         if (andLater)
             count.pop_back();
         const long call = std::strtol(count.c_str(), nullptr, 10);
-        const auto code = HRESULT(std::strtoul(trimmed(entry.substr(equals + 1)).c_str(), nullptr, 0));
+        const auto code =
+            HRESULT(std::strtoul(trimmed(entry.substr(equals + 1)).c_str(), nullptr, 0));
         if (call > 0)
             faults[trimmed(entry.substr(0, hash))].push_back({call, andLater, code});
     }

@@ -16,5 +16,5 @@ HRESULT injectedFault(const char* method);
 } // namespace maildir
 
 #define MAILDIR_FAULT_POINT(method)                                                                \
-    if (const HRESULT injected = ::maildir::injectedFault(method); FAILED(injected))              \
+    if (const HRESULT injected = ::maildir::injectedFault(method); FAILED(injected))               \
     return injected

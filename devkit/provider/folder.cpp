@@ -36,9 +36,8 @@ STDMETHODIMP Folder::GetHierarchyTable(ULONG flags, LPMAPITABLE* table) {
         };
         add(add, path_, 1);
     }
-    *table = make<Table>(std::move(rows),
-                         std::vector<ULONG>{PR_ENTRYID, PR_DISPLAY_NAME, PR_DEPTH,
-                                            PR_CONTENT_COUNT, PR_SUBFOLDERS});
+    *table = make<Table>(std::move(rows), std::vector<ULONG>{PR_ENTRYID, PR_DISPLAY_NAME, PR_DEPTH,
+                                                             PR_CONTENT_COUNT, PR_SUBFOLDERS});
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 

@@ -20,9 +20,7 @@ public:
     }
 
 private:
-    bool answers(REFIID iid) const override {
-        return oneOf(iid, {&IID_IMessage, &IID_IMAPIProp});
-    }
+    bool answers(REFIID iid) const override { return oneOf(iid, {&IID_IMessage, &IID_IMAPIProp}); }
 
     std::shared_ptr<Store> store_; // keeps the store alive as long as its messages
     Properties properties_;

@@ -27,9 +27,7 @@ public:
     STDMETHODIMP StoreLogoff(ULONG* flags) override;
 
 private:
-    bool answers(REFIID iid) const override {
-        return oneOf(iid, {&IID_IMsgStore, &IID_IMAPIProp});
-    }
+    bool answers(REFIID iid) const override { return oneOf(iid, {&IID_IMsgStore, &IID_IMAPIProp}); }
 
     std::shared_ptr<Store> store_;
 };

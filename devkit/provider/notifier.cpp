@@ -132,8 +132,9 @@ void Notifier::dispatch(const std::shared_ptr<Store>& store, const std::vector<N
     for (const Notice& notice : notices) {
         // The identifiers live in these locals while the sinks run.
         const bool isMessage = notice.objectType == MAPI_MESSAGE;
-        Bytes id = isMessage ? store->messageId(notice.folder, notice.name)
-                             : store->folderId(devkit::MaildirStore::join(notice.folder, notice.name));
+        Bytes id = isMessage
+                       ? store->messageId(notice.folder, notice.name)
+                       : store->folderId(devkit::MaildirStore::join(notice.folder, notice.name));
         Bytes parent = store->folderId(notice.folder);
         Bytes oldId, oldParent;
         char messageClass[] = "IPM.Note";
@@ -174,9 +175,9 @@ void Notifier::dispatch(const std::shared_ptr<Store>& store, const std::vector<N
         {
             std::lock_guard guard(lock_);
             for (const Registration& registration : registrations_) {
-                const bool here = !registration.folder || *registration.folder == notice.folder ||
-                                  (notice.event == fnevObjectMoved &&
-                                   *registration.folder == notice.oldFolder);
+                const bool here =
+                    !registration.folder || *registration.folder == notice.folder ||
+                    (notice.event == fnevObjectMoved && *registration.folder == notice.oldFolder);
                 if (registration.store == store && here && (registration.mask & notice.event)) {
                     registration.sink->AddRef();
                     sinks.push_back(registration.sink);

@@ -6,11 +6,21 @@
 
 namespace maildir {
 
-Property longProperty(ULONG tag, LONG value) { return {tag, value}; }
-Property boolProperty(ULONG tag, bool value) { return {tag, value}; }
-Property textProperty(ULONG tag, std::string utf8) { return {tag, std::move(utf8)}; }
-Property binaryProperty(ULONG tag, Bytes value) { return {tag, std::move(value)}; }
-Property timeProperty(ULONG tag, FILETIME value) { return {tag, value}; }
+Property longProperty(ULONG tag, LONG value) {
+    return {tag, value};
+}
+Property boolProperty(ULONG tag, bool value) {
+    return {tag, value};
+}
+Property textProperty(ULONG tag, std::string utf8) {
+    return {tag, std::move(utf8)};
+}
+Property binaryProperty(ULONG tag, Bytes value) {
+    return {tag, std::move(value)};
+}
+Property timeProperty(ULONG tag, FILETIME value) {
+    return {tag, value};
+}
 
 const Property* find(const Properties& properties, ULONG tag) {
     for (const Property& property : properties)
@@ -32,8 +42,8 @@ std::string utf8ToAnsi(const std::string& utf8) {
     const std::wstring wide = utf8ToWide(utf8);
     if (wide.empty())
         return {};
-    const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0,
-                                           "?", nullptr);
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, "?", nullptr);
     std::string ansi(size_t(length), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), length, "?",
                         nullptr);
@@ -137,8 +147,8 @@ bool fillValue(const Properties& properties, ULONG requestedTag, SPropValue& out
     return false;
 }
 
-HRESULT getProps(const Properties& properties, const SPropTagArray* tags, ULONG flags,
-                 ULONG* count, SPropValue** values) {
+HRESULT getProps(const Properties& properties, const SPropTagArray* tags, ULONG flags, ULONG* count,
+                 SPropValue** values) {
     if (!count || !values)
         return MAPI_E_INVALID_PARAMETER;
     *count = 0;

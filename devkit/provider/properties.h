@@ -35,8 +35,8 @@ bool fillValue(const Properties& properties, ULONG requestedTag, SPropValue& out
 
 // GetProps: the requested tags (all properties for none) in a new MAPI buffer;
 // MAPI_W_ERRORS_RETURNED when a value is missing.
-HRESULT getProps(const Properties& properties, const SPropTagArray* tags, ULONG flags,
-                 ULONG* count, SPropValue** values);
+HRESULT getProps(const Properties& properties, const SPropTagArray* tags, ULONG flags, ULONG* count,
+                 SPropValue** values);
 
 // Texts between the kit's UTF-8 and the caller's code pages.
 std::string utf8ToAnsi(const std::string& utf8);

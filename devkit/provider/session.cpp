@@ -72,6 +72,8 @@ STDMETHODIMP Session::Unadvise(ULONG connection) {
     return withStore([&](MsgStore* store) { return store->Unadvise(connection); });
 }
 
-STDMETHODIMP Session::Logoff(ULONG_PTR, ULONG, ULONG) { return S_OK; }
+STDMETHODIMP Session::Logoff(ULONG_PTR, ULONG, ULONG) {
+    return S_OK;
+}
 
 } // namespace maildir

@@ -15,7 +15,9 @@ namespace maildir {
 
 namespace {
 
-ULONG unicode(ULONG tag) { return PROP_TAG(PT_UNICODE, PROP_ID(tag)); }
+ULONG unicode(ULONG tag) {
+    return PROP_TAG(PT_UNICODE, PROP_ID(tag));
+}
 
 constexpr ULONG PR_INTERNET_MESSAGE_ID_W = PROP_TAG(PT_UNICODE, 0x1035); // not in every SDK
 
@@ -35,7 +37,9 @@ FILETIME fileTimeOf(const devkit::fs::path& file) {
 
 } // namespace
 
-Store::Store(const std::wstring& root) : files_(devkit::fs::path(root)) { files_.open(); }
+Store::Store(const std::wstring& root) : files_(devkit::fs::path(root)) {
+    files_.open();
+}
 
 std::optional<devkit::EntryId> Store::parse(ULONG size, const ENTRYID* id) const {
     return devkit::parseEntryId(reinterpret_cast<const std::uint8_t*>(id), size, uid());
@@ -51,8 +55,8 @@ Properties Store::storeProperties() {
                        Bytes(devkit::kitProviderUid.begin(), devkit::kitProviderUid.end())),
         textProperty(unicode(PR_DISPLAY_NAME), storeDisplayName),
         longProperty(PR_OBJECT_TYPE, MAPI_STORE),
-        longProperty(PR_STORE_SUPPORT_MASK, STORE_ENTRYID_UNIQUE | STORE_MODIFY_OK |
-                                                STORE_CREATE_OK | STORE_NOTIFY_OK),
+        longProperty(PR_STORE_SUPPORT_MASK,
+                     STORE_ENTRYID_UNIQUE | STORE_MODIFY_OK | STORE_CREATE_OK | STORE_NOTIFY_OK),
     };
     // Properties set by callers, kept in the store's properties file under their tag.
     for (const auto& [key, bytes] : files_.properties()) {
@@ -64,7 +68,8 @@ Properties Store::storeProperties() {
             properties.push_back(binaryProperty(tag, bytes));
             break;
         case PT_STRING8:
-            properties.push_back(textProperty(unicode(tag), std::string(bytes.begin(), bytes.end())));
+            properties.push_back(
+                textProperty(unicode(tag), std::string(bytes.begin(), bytes.end())));
             break;
         case PT_LONG:
         case PT_BOOLEAN:

@@ -22,7 +22,9 @@ std::string placeOf(const devkit::MessageFile& message) {
     return (message.isNew ? "new/" : "cur/") + std::string(name.begin(), name.end());
 }
 
-bool isNew(const std::string& where) { return where.compare(0, 4, "new/") == 0; }
+bool isNew(const std::string& where) {
+    return where.compare(0, 4, "new/") == 0;
+}
 
 ULONG flagsOf(const std::string& where) {
     const bool read = devkit::hasFlag(devkit::splitMaildirName(where.substr(4)).flags, 'S');
@@ -49,13 +51,15 @@ std::uint64_t MessageIndex::hash(std::string_view text) {
 
 std::uint64_t MessageIndex::find(std::string_view unique) const {
     const std::uint64_t key = hash(unique);
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
+    auto it =
+        std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
     return it != entries_.end() && it->first == key ? it->second : 0;
 }
 
 void MessageIndex::set(std::string_view unique, std::string_view where) {
     const std::uint64_t key = hash(unique);
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
+    auto it =
+        std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
     if (it != entries_.end() && it->first == key)
         it->second = hash(where);
     else
@@ -64,7 +68,8 @@ void MessageIndex::set(std::string_view unique, std::string_view where) {
 
 void MessageIndex::erase(std::string_view unique) {
     const std::uint64_t key = hash(unique);
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
+    auto it =
+        std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
     if (it != entries_.end() && it->first == key)
         entries_.erase(it);
 }
@@ -127,10 +132,10 @@ bool Watcher::watch(const std::string& folder) {
     const devkit::fs::path directory = store_->files().directory(folder);
     for (size_t i = 0; i < 3; ++i) {
         const devkit::fs::path path = i ? directory / watch->directories[i] : directory;
-        watch->handles[i] = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING,
-                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+        watch->handles[i] =
+            CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
         if (watch->handles[i] == INVALID_HANDLE_VALUE) {
             if (i == 0)
                 return false;
@@ -251,7 +256,7 @@ std::vector<Notice> Watcher::interpret(const std::vector<Change>& changes) {
         if (before == MessageIndex::hash(where))
             return; // announced already
         known.set(unique, where);
-        notices.push_back(messageNotice(before ? fnevObjectModified
+        notices.push_back(messageNotice(before         ? fnevObjectModified
                                         : isNew(where) ? fnevNewMail
                                                        : fnevObjectCreated,
                                         folder, unique, where));
@@ -278,8 +283,8 @@ std::vector<Notice> Watcher::interpret(const std::vector<Change>& changes) {
                 notice.oldName = renamedFrom->name;
                 renamedFrom.reset();
             } else {
-                notice.event = change.action == FILE_ACTION_REMOVED ? fnevObjectDeleted
-                                                                     : fnevObjectCreated;
+                notice.event =
+                    change.action == FILE_ACTION_REMOVED ? fnevObjectDeleted : fnevObjectCreated;
             }
             if (change.action != FILE_ACTION_MODIFIED)
                 notices.push_back(std::move(notice));
@@ -358,7 +363,7 @@ std::vector<Notice> Watcher::rescan(const std::string& folder) {
         if (before == MessageIndex::hash(where))
             continue;
         known.set(message.unique, where);
-        notices.push_back(messageNotice(before ? fnevObjectModified
+        notices.push_back(messageNotice(before         ? fnevObjectModified
                                         : isNew(where) ? fnevNewMail
                                                        : fnevObjectCreated,
                                         folder, message.unique, where));

@@ -16,8 +16,8 @@ std::wstring temporaryStore() {
 
 void setSetting(const wchar_t* name, const std::wstring& value) {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MaildirMAPI", 0, nullptr, 0, KEY_WRITE,
-                    nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MaildirMAPI", 0, nullptr, 0, KEY_WRITE, nullptr,
+                    &key, nullptr);
     if (value.empty())
         RegDeleteValueW(key, name);
     else
@@ -26,7 +26,9 @@ void setSetting(const wchar_t* name, const std::wstring& value) {
     RegCloseKey(key);
 }
 
-std::wstring widen(const std::string& text) { return {text.begin(), text.end()}; }
+std::wstring widen(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 } // namespace
 
@@ -44,8 +46,12 @@ KitStore::~KitStore() {
     devkit::fs::remove_all(files.root(), ignored);
 }
 
-void KitStore::setFaults(const std::string& faults) { setSetting(L"Faults", widen(faults)); }
-void KitStore::setLogon(const std::string& logon) { setSetting(L"Logon", widen(logon)); }
+void KitStore::setFaults(const std::string& faults) {
+    setSetting(L"Faults", widen(faults));
+}
+void KitStore::setLogon(const std::string& logon) {
+    setSetting(L"Logon", widen(logon));
+}
 
 void KitStore::dropIpmSubtree() {
     devkit::fs::remove(files.root() / devkit::propertiesFile);

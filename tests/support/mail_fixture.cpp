@@ -66,14 +66,20 @@ MailFixture::~MailFixture() {
     shellNotifyIcon = &Shell_NotifyIconA;
 }
 
-int MailFixture::start() { return startMailSession(); }
+int MailFixture::start() {
+    return startMailSession();
+}
 
 bool MailFixture::waitForSenderLine(const std::string& before, DWORD timeoutMs) {
     return pumpUntil([&] { return senderLine() != before; }, timeoutMs);
 }
 
-std::string MailFixture::senderLine() const { return windowText(app->senderLabel); }
-std::string MailFixture::subjectLine() const { return windowText(app->subjectLabel); }
+std::string MailFixture::senderLine() const {
+    return windowText(app->senderLabel);
+}
+std::string MailFixture::subjectLine() const {
+    return windowText(app->subjectLabel);
+}
 
 std::string MailFixture::preview() const {
     std::string text(size_t(GetWindowTextLengthA(app->previewEdit)) + 1, '\0');

@@ -51,8 +51,7 @@ TEST_F(NewMail, FillsTheSenderLineSubjectPreviewAndHistory) {
     const std::string unique = arrive("Help Desk <help@example.org>", "Printer fixed",
                                       "The printer on floor 2\nworks again.");
     EXPECT_TRUE(std::regex_match(
-        mail.senderLine(),
-        std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d New mail from: Help Desk)")))
+        mail.senderLine(), std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d New mail from: Help Desk)")))
         << mail.senderLine();
     EXPECT_EQ(mail.subjectLine(), "Printer fixed");
     EXPECT_EQ(mail.preview(), "The printer on floor 2\r\nworks again.");

@@ -283,7 +283,8 @@ TEST_F(NotificationWindow, EveryInsertionLeavesTheTopLineSelectedAndFocused) {
         item.pszText = const_cast<char*>(sender);
         SendMessageA(app->historyList, LVM_INSERTITEMA, 0, LPARAM(&item));
     }
-    const UINT top = SendMessageA(app->historyList, LVM_GETITEMSTATE, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    const UINT top =
+        SendMessageA(app->historyList, LVM_GETITEMSTATE, 0, LVIS_SELECTED | LVIS_FOCUSED);
     EXPECT_EQ(top, UINT(LVIS_SELECTED | LVIS_FOCUSED));
     EXPECT_EQ(SendMessageA(app->historyList, LVM_GETITEMSTATE, 1, LVIS_SELECTED), 0);
 }

@@ -52,9 +52,9 @@ TEST_P(IconGroups, HoldOne32By32ImageIn16Colours) {
     auto group = resource(GetParam().id, RT_GROUP_ICON);
     ASSERT_GE(group.size(), 6u + 14u);
     ASSERT_EQ(read<WORD>(group, 4), 1) << "exactly one image";
-    EXPECT_EQ(group[6], 32);     // width
-    EXPECT_EQ(group[7], 32);     // height
-    EXPECT_EQ(group[8], 16);     // colours
+    EXPECT_EQ(group[6], 32);             // width
+    EXPECT_EQ(group[7], 32);             // height
+    EXPECT_EQ(group[8], 16);             // colours
     EXPECT_EQ(read<WORD>(group, 12), 4); // bits per pixel
     const WORD imageId = read<WORD>(group, 6 + 12);
 
@@ -92,7 +92,8 @@ TEST_P(IconGroups, HoldOne32By32ImageIn16Colours) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TrayIcons, IconGroups,
-                         ::testing::Values(IconGroup{IDI_ENVELOPE, true}, IconGroup{IDI_BLANK, false},
+                         ::testing::Values(IconGroup{IDI_ENVELOPE, true},
+                                           IconGroup{IDI_BLANK, false},
                                            IconGroup{IDI_ENVELOPE_AGAIN, true},
                                            IconGroup{IDI_BLANK_AGAIN, false}));
 
@@ -198,11 +199,10 @@ TEST_F(Resources, ClipIs62UncompressedFramesAt15PerSecond) {
 }
 
 TEST_F(Resources, AnimationControlOpensAndPlaysTheClip) {
-    HWND host = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 60, nullptr, nullptr,
-                                nullptr, nullptr);
-    HWND animation =
-        CreateWindowExA(0, ANIMATE_CLASSA, "", WS_CHILD | ACS_TRANSPARENT | ACS_CENTER, 0, 0, 250,
-                        32, host, nullptr, nullptr, nullptr);
+    HWND host = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 60, nullptr, nullptr, nullptr,
+                                nullptr);
+    HWND animation = CreateWindowExA(0, ANIMATE_CLASSA, "", WS_CHILD | ACS_TRANSPARENT | ACS_CENTER,
+                                     0, 0, 250, 32, host, nullptr, nullptr, nullptr);
     ASSERT_NE(animation, nullptr);
     EXPECT_TRUE(SendMessageA(animation, ACM_OPENA, reinterpret_cast<WPARAM>(module),
                              reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDR_CLIP))));
@@ -218,7 +218,7 @@ struct Control {
     std::string className;
     std::string text;
     short x, y, cx, cy;
-    DWORD style;   // without WS_CHILD and WS_VISIBLE
+    DWORD style; // without WS_CHILD and WS_VISIBLE
     DWORD exStyle;
 };
 
@@ -260,8 +260,8 @@ private:
 };
 
 std::string predefinedClass(const std::string& name) {
-    static const char* const names[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar",
-                                        "ComboBox"};
+    static const char* const names[] = {"Button",  "Edit",      "Static",
+                                        "ListBox", "ScrollBar", "ComboBox"};
     for (int i = 0; i < 6; ++i)
         if (name == "#" + std::to_string(0x80 + i) || _stricmp(name.c_str(), names[i]) == 0)
             return names[i];
@@ -338,25 +338,24 @@ TEST_F(Resources, NotificationWindowTemplate) {
     EXPECT_EQ(dialog.style & ~DS_SETFONT, DWORD(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION));
     EXPECT_EQ(dialog.exStyle, DWORD(WS_EX_TOOLWINDOW));
     const DWORD label = SS_LEFT | SS_CENTERIMAGE;
-    expectControls(dialog,
-                   {
-                       {none, "Button", "&Mail from", 6, 2, 253, 60, BS_GROUPBOX, 0},
-                       {IDC_ANIMATION, "SysAnimate32", "", 12, 12, 238, 21,
-                        ACS_CENTER | ACS_TRANSPARENT | ACS_AUTOPLAY, 0},
-                       {IDC_SENDER, "Static", "", 12, 34, 237, 11, label,
-                        WS_EX_CLIENTEDGE | WS_EX_TRANSPARENT},
-                       {IDC_SUBJECT, "Static", "", 12, 47, 237, 11, label, WS_EX_CLIENTEDGE},
-                       {none, "Button", "&Notification history", 6, 66, 253, 70, BS_GROUPBOX, 0},
-                       {IDC_HISTORY, "SysListView32", "", 13, 77, 236, 55,
-                        LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER |
-                            WS_TABSTOP,
-                        WS_EX_CLIENTEDGE},
-                       {none, "Button", "Preview me&ssage", 6, 137, 253, 105, BS_GROUPBOX, 0},
-                       {IDC_PREVIEW, "Edit", "", 15, 148, 236, 88,
-                        ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL |
-                            WS_BORDER | WS_TABSTOP,
-                        0},
-                   });
+    expectControls(
+        dialog, {
+                    {none, "Button", "&Mail from", 6, 2, 253, 60, BS_GROUPBOX, 0},
+                    {IDC_ANIMATION, "SysAnimate32", "", 12, 12, 238, 21,
+                     ACS_CENTER | ACS_TRANSPARENT | ACS_AUTOPLAY, 0},
+                    {IDC_SENDER, "Static", "", 12, 34, 237, 11, label,
+                     WS_EX_CLIENTEDGE | WS_EX_TRANSPARENT},
+                    {IDC_SUBJECT, "Static", "", 12, 47, 237, 11, label, WS_EX_CLIENTEDGE},
+                    {none, "Button", "&Notification history", 6, 66, 253, 70, BS_GROUPBOX, 0},
+                    {IDC_HISTORY, "SysListView32", "", 13, 77, 236, 55,
+                     LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP,
+                     WS_EX_CLIENTEDGE},
+                    {none, "Button", "Preview me&ssage", 6, 137, 253, 105, BS_GROUPBOX, 0},
+                    {IDC_PREVIEW, "Edit", "", 15, 148, 236, 88,
+                     ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL |
+                         WS_BORDER | WS_TABSTOP,
+                     0},
+                });
 }
 
 TEST_F(Resources, SetupDialogTemplate) {
@@ -373,33 +372,32 @@ TEST_F(Resources, SetupDialogTemplate) {
     const DWORD edit = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
     const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
     const DWORD group = SS_LEFT | WS_GROUP;
-    expectControls(dialog,
-                   {
-                       {IDOK, "Button", "OK", 186, 181, 34, 13, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
-                       {IDCANCEL, "Button", "Cancel", 227, 181, 34, 13, button, 0},
-                       {IDC_MSMAIL_SERVER, "Button", "MS-Mail Server", 14, 11, 69, 14, check, 0},
-                       {none, "Button", "", 7, 5, 252, 44, BS_GROUPBOX, 0},
-                       {none, "Static", "&Polling time", 14, 29, 38, 9, group, 0},
-                       {IDC_POLLING_TIME, "Edit", "", 55, 25, 16, 13, edit | WS_DISABLED, 0},
-                       {IDC_READER_PATH, "Edit", "", 81, 76, 155, 13, edit, 0},
-                       {IDC_BROWSE_READER, "Button", "...", 241, 76, 11, 13, button, 0},
-                       {IDC_DISPLAY_WINDOW, "Button", "Show window when new mail arrives", 14, 145,
-                        130, 13, check, 0},
-                       {none, "Static", "1/10 sec.", 77, 29, 55, 9, group, 0},
-                       {none, "Button", "Read Mail", 7, 52, 253, 45, BS_GROUPBOX, 0},
-                       {IDC_OUTLOOK, "Button", "Microsoft Outlook", 14, 65, 67, 8,
-                        BS_AUTORADIOBUTTON, 0},
-                       {IDC_OTHER_READER, "Button", "Other", 14, 79, 67, 8, BS_AUTORADIOBUTTON, 0},
-                       {IDC_CALENDAR, "Button", "Calendar Reminder", 14, 163, 130, 8, check, 0},
-                       {IDC_PLAY_SOUND, "Button", "Play Sound File", 14, 116, 63, 10, check, 0},
-                       {IDC_SOUND_FILE, "Edit", "", 81, 113, 155, 13, edit | WS_DISABLED, 0},
-                       {IDC_BROWSE_SOUND, "Button", "...", 241, 113, 11, 13, button | WS_DISABLED,
-                        0},
-                       {none, "Button", "Options", 7, 103, 253, 73, BS_GROUPBOX, 0},
-                       {IDC_TIMER, "Edit", "", 81, 128, 17, 12, edit | WS_DISABLED, 0},
-                       {IDC_TIMER_ENABLED, "Button", "Enabled timer ", 14, 132, 60, 8, check, 0},
-                       {none, "Static", "Seconds ", 101, 132, 54, 9, group, 0},
-                   });
+    expectControls(
+        dialog,
+        {
+            {IDOK, "Button", "OK", 186, 181, 34, 13, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
+            {IDCANCEL, "Button", "Cancel", 227, 181, 34, 13, button, 0},
+            {IDC_MSMAIL_SERVER, "Button", "MS-Mail Server", 14, 11, 69, 14, check, 0},
+            {none, "Button", "", 7, 5, 252, 44, BS_GROUPBOX, 0},
+            {none, "Static", "&Polling time", 14, 29, 38, 9, group, 0},
+            {IDC_POLLING_TIME, "Edit", "", 55, 25, 16, 13, edit | WS_DISABLED, 0},
+            {IDC_READER_PATH, "Edit", "", 81, 76, 155, 13, edit, 0},
+            {IDC_BROWSE_READER, "Button", "...", 241, 76, 11, 13, button, 0},
+            {IDC_DISPLAY_WINDOW, "Button", "Show window when new mail arrives", 14, 145, 130, 13,
+             check, 0},
+            {none, "Static", "1/10 sec.", 77, 29, 55, 9, group, 0},
+            {none, "Button", "Read Mail", 7, 52, 253, 45, BS_GROUPBOX, 0},
+            {IDC_OUTLOOK, "Button", "Microsoft Outlook", 14, 65, 67, 8, BS_AUTORADIOBUTTON, 0},
+            {IDC_OTHER_READER, "Button", "Other", 14, 79, 67, 8, BS_AUTORADIOBUTTON, 0},
+            {IDC_CALENDAR, "Button", "Calendar Reminder", 14, 163, 130, 8, check, 0},
+            {IDC_PLAY_SOUND, "Button", "Play Sound File", 14, 116, 63, 10, check, 0},
+            {IDC_SOUND_FILE, "Edit", "", 81, 113, 155, 13, edit | WS_DISABLED, 0},
+            {IDC_BROWSE_SOUND, "Button", "...", 241, 113, 11, 13, button | WS_DISABLED, 0},
+            {none, "Button", "Options", 7, 103, 253, 73, BS_GROUPBOX, 0},
+            {IDC_TIMER, "Edit", "", 81, 128, 17, 12, edit | WS_DISABLED, 0},
+            {IDC_TIMER_ENABLED, "Button", "Enabled timer ", 14, 132, 60, 8, check, 0},
+            {none, "Static", "Seconds ", 101, 132, 54, 9, group, 0},
+        });
 }
 
 TEST_F(Resources, ReminderWindowTemplate) {
@@ -408,7 +406,8 @@ TEST_F(Resources, ReminderWindowTemplate) {
     EXPECT_EQ(dialog.font, "MS Sans Serif");
     EXPECT_EQ(dialog.cx, 210);
     EXPECT_EQ(dialog.cy, 91);
-    EXPECT_EQ(dialog.style & ~DS_SETFONT, DWORD(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
+    EXPECT_EQ(dialog.style & ~DS_SETFONT,
+              DWORD(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
     const DWORD text = SS_LEFT | WS_GROUP;
     expectControls(dialog,
                    {
@@ -441,14 +440,13 @@ TEST_F(Resources, TrayPopUpMenuIsTheFirstSubMenuOf113) {
     HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(IDR_TRAY_MENU));
     ASSERT_NE(menu, nullptr);
     using Items = std::vector<std::pair<UINT, std::string>>;
-    EXPECT_EQ(menuItems(GetSubMenu(menu, 0)),
-              (Items{{ID_OPEN, "Open"},
-                     {ID_PAUSE, "Pause"},
-                     {ID_CONFIGURE, "Configure..."},
-                     {0, ""},
-                     {ID_ABOUT, "About..."},
-                     {0, ""},
-                     {ID_EXIT, "Exit"}}));
+    EXPECT_EQ(menuItems(GetSubMenu(menu, 0)), (Items{{ID_OPEN, "Open"},
+                                                     {ID_PAUSE, "Pause"},
+                                                     {ID_CONFIGURE, "Configure..."},
+                                                     {0, ""},
+                                                     {ID_ABOUT, "About..."},
+                                                     {0, ""},
+                                                     {ID_EXIT, "Exit"}}));
     DestroyMenu(menu);
 }
 

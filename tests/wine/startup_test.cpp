@@ -20,9 +20,7 @@ protected:
         return wt::waitForWindow(windowTitle, process.id(), 15000);
     }
 
-    static void exitThroughCommand(HWND window) {
-        PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
-    }
+    static void exitThroughCommand(HWND window) { PostMessageA(window, WM_COMMAND, ID_EXIT, 0); }
 };
 
 TEST_F(Startup, SecondInstanceWarnsAndLeavesTheFirstRunning) {

@@ -11,7 +11,9 @@ namespace {
 const Uid store = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 const Uid otherStore = {16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
 
-std::optional<EntryId> parse(const Bytes& id) { return parseEntryId(id.data(), id.size(), store); }
+std::optional<EntryId> parse(const Bytes& id) {
+    return parseEntryId(id.data(), id.size(), store);
+}
 
 Bytes rawFolderId(std::string_view payload) {
     Bytes id = folderEntryId(store, "");
@@ -67,8 +69,8 @@ TEST(EntryIdRefused, OfAnotherStore) {
 
 TEST(EntryIdRefused, PathsLeavingTheStore) {
     for (std::string_view path :
-         {"..", "../outside", "Inbox/../../x", "/etc", "\\windows", "C:/Windows", "C:",
-          "\\\\server\\share", "//server/share", "Inbox/./x", "Inbox//x"})
+         {"..", "../outside", "Inbox/../../x", "/etc", "\\windows", "C:/Windows",
+          "C:", "\\\\server\\share", "//server/share", "Inbox/./x", "Inbox//x"})
         EXPECT_FALSE(parse(rawFolderId(path))) << path;
     EXPECT_FALSE(parse(rawFolderId(std::string("Inbox\0x", 7))));
     EXPECT_FALSE(parse(rawFolderId(std::string(1100, 'a'))));

@@ -27,8 +27,8 @@ TEST(FolderName, NamesAFileSystemCannotHoldAreEscaped) {
 }
 
 TEST(FolderName, DecodingRestoresEveryName) {
-    for (std::string_view name : {"Inbox", "a/b\\c", "new", "tmp", ".x", "100% sure", "NUL",
-                                  "x.", "tab\there", "<>|*\"", "Ünïcødé"})
+    for (std::string_view name : {"Inbox", "a/b\\c", "new", "tmp", ".x", "100% sure", "NUL", "x.",
+                                  "tab\there", "<>|*\"", "Ünïcødé"})
         EXPECT_EQ(decodeFolderName(encodeFolderName(name)), name);
 }
 

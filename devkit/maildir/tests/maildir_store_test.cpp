@@ -101,8 +101,8 @@ TEST_F(Store, MessagesListsNewAndCurButNotTmp) {
 }
 
 TEST(ComposedMessage, ParsesBackWithItsTexts) {
-    const std::string message = composeMessage("Zoë Martin <zoe@example.org>", "",
-                                               "Réunion à 10h", "Bonjour,\nà demain.", 0);
+    const std::string message = composeMessage("Zoë Martin <zoe@example.org>", "", "Réunion à 10h",
+                                               "Bonjour,\nà demain.", 0);
     const ParsedMessage parsed = parseMessage(message);
     EXPECT_EQ(parsed.senderName, "Zoë Martin");
     EXPECT_EQ(parsed.senderEmail, "zoe@example.org");

@@ -10,8 +10,8 @@ namespace {
 
 void setSetting(const wchar_t* name, const std::wstring& value) {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MaildirMAPI", 0, nullptr, 0, KEY_WRITE,
-                    nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MaildirMAPI", 0, nullptr, 0, KEY_WRITE, nullptr,
+                    &key, nullptr);
     if (value.empty())
         RegDeleteValueW(key, name);
     else
@@ -26,7 +26,9 @@ std::wstring temporaryStore() {
     return std::wstring(temp) + L"maildir-kit-" + std::to_wstring(std::random_device{}());
 }
 
-std::wstring widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 } // namespace
 
@@ -56,8 +58,8 @@ HRESULT StoreFixture::logon() {
     if (!initialised_)
         if (const HRESULT result = initialise(); FAILED(result))
             return result;
-    HRESULT result = MAPILogonEx(0, nullptr, nullptr, MAPI_LOGON_UI | MAPI_EXTENDED |
-                                                          MAPI_USE_DEFAULT, session_.put());
+    HRESULT result = MAPILogonEx(0, nullptr, nullptr,
+                                 MAPI_LOGON_UI | MAPI_EXTENDED | MAPI_USE_DEFAULT, session_.put());
     if (FAILED(result))
         return result;
     const Bytes id = devkit::storeEntryId(files_.uid());
@@ -85,17 +87,18 @@ Bytes StoreFixture::folderId(const std::string& folder) const {
 Ref<IMAPIFolder> StoreFixture::openFolder(const Bytes& id) const {
     Ref<IMAPIFolder> folder;
     ULONG type = 0;
-    store_->OpenEntry(ULONG(id.size()), reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())),
-                      nullptr, MAPI_MODIFY, &type, folder.putAs<IUnknown>());
+    store_->OpenEntry(ULONG(id.size()),
+                      reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())), nullptr,
+                      MAPI_MODIFY, &type, folder.putAs<IUnknown>());
     return folder;
 }
 
 Ref<IMessage> StoreFixture::openMessage(const Bytes& id) const {
     Ref<IMessage> message;
     ULONG type = 0;
-    store_->OpenEntry(ULONG(id.size()), reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())),
-                      nullptr, MAPI_MODIFY | MAPI_DEFERRED_ERRORS, &type,
-                      message.putAs<IUnknown>());
+    store_->OpenEntry(ULONG(id.size()),
+                      reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())), nullptr,
+                      MAPI_MODIFY | MAPI_DEFERRED_ERRORS, &type, message.putAs<IUnknown>());
     return message;
 }
 
@@ -120,7 +123,9 @@ STDMETHODIMP_(ULONG) RecordingSink::OnNotify(ULONG count, LPNOTIFICATION notific
     return S_OK;
 }
 
-Bytes bytesOf(const SBinary& binary) { return Bytes(binary.lpb, binary.lpb + binary.cb); }
+Bytes bytesOf(const SBinary& binary) {
+    return Bytes(binary.lpb, binary.lpb + binary.cb);
+}
 
 Bytes bytesOf(ULONG size, const ENTRYID* id) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(id);
@@ -136,7 +141,11 @@ long callCounter(const char* name) {
 }
 } // namespace
 
-long providerLiveObjects() { return callCounter("MaildirLiveObjects"); }
-long providerLiveBuffers() { return callCounter("MaildirLiveBuffers"); }
+long providerLiveObjects() {
+    return callCounter("MaildirLiveObjects");
+}
+long providerLiveBuffers() {
+    return callCounter("MaildirLiveBuffers");
+}
 
 } // namespace kit

@@ -84,7 +84,8 @@ TEST_F(Provider, StoresTableHasOneDefaultStore) {
     ASSERT_EQ(set->cRows, 1u);
     EXPECT_EQ(set->aRow[0].lpProps[0].ulPropTag, PR_DEFAULT_STORE);
     EXPECT_TRUE(set->aRow[0].lpProps[0].Value.b);
-    EXPECT_EQ(bytesOf(set->aRow[0].lpProps[1].Value.bin), devkit::storeEntryId(fixture.files().uid()));
+    EXPECT_EQ(bytesOf(set->aRow[0].lpProps[1].Value.bin),
+              devkit::storeEntryId(fixture.files().uid()));
     EXPECT_STREQ(set->aRow[0].lpProps[2].Value.lpszA, "Maildir store");
     freeRows(set);
 }
@@ -118,15 +119,15 @@ TEST_F(Provider, IpmSubtreeCreatedOnceAndRememberedOnDisk) {
 
     Ref<IMAPIFolder> root;
     ULONG type = 0;
-    ASSERT_EQ(fixture.store()->OpenEntry(0, nullptr, nullptr, MAPI_MODIFY, &type,
-                                         root.putAs<IUnknown>()),
-              S_OK);
+    ASSERT_EQ(
+        fixture.store()->OpenEntry(0, nullptr, nullptr, MAPI_MODIFY, &type, root.putAs<IUnknown>()),
+        S_OK);
     EXPECT_EQ(type, ULONG(MAPI_FOLDER));
     char name[] = "IPM_SUBTREE";
     Ref<IMAPIFolder> subtree;
-    ASSERT_EQ(root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, OPEN_IF_EXISTS,
-                                 subtree.put()),
-              S_OK);
+    ASSERT_EQ(
+        root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, OPEN_IF_EXISTS, subtree.put()),
+        S_OK);
     Ref<IMAPIFolder> collision;
     EXPECT_EQ(root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, 0, collision.put()),
               MAPI_E_COLLISION);
@@ -343,8 +344,9 @@ TEST_F(Notifications, BurstArrivesWholeInDeliveryOrder) {
     advise(fixture.inbox(), allEvents, inbox);
     std::vector<Bytes> expected;
     for (int i = 0; i < 300; ++i)
-        expected.push_back(fixture.messageId(
-            fixture.inbox(), deliver(fixture, fixture.inbox(), "a@b", "burst " + std::to_string(i))));
+        expected.push_back(
+            fixture.messageId(fixture.inbox(), deliver(fixture, fixture.inbox(), "a@b",
+                                                       "burst " + std::to_string(i))));
     ASSERT_TRUE(waitFor(inbox, expected.size(), 20000)) << inbox.received.size();
     wt::pumpFor(300);
     ASSERT_EQ(inbox.received.size(), expected.size());
@@ -356,7 +358,8 @@ TEST_F(Notifications, BurstArrivesWholeInDeliveryOrder) {
 
 TEST_F(Notifications, EachSinkHearsOnlyItsFolderAndItsEvents) {
     bool existed = false;
-    const std::string projects = *fixture.files().createFolder(fixture.inbox(), "Projects", existed);
+    const std::string projects =
+        *fixture.files().createFolder(fixture.inbox(), "Projects", existed);
     advise(fixture.inbox(), allEvents, inbox);
     advise(projects, allEvents, sub);
     advise(fixture.inbox(), fnevNewMail, newMailOnly);
@@ -377,7 +380,8 @@ TEST_F(Notifications, EachSinkHearsOnlyItsFolderAndItsEvents) {
 
 TEST_F(Notifications, ChangesMovesAndNewFolders) {
     bool existed = false;
-    const std::string projects = *fixture.files().createFolder(fixture.inbox(), "Projects", existed);
+    const std::string projects =
+        *fixture.files().createFolder(fixture.inbox(), "Projects", existed);
     advise(fixture.inbox(), allEvents, inbox);
     advise(projects, allEvents, sub);
     const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "to be read");
