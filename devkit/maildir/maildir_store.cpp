@@ -285,6 +285,17 @@ std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
     std::error_code error;
     if (fs::is_regular_file(fresh, error))
         return MessageFile{std::string(unique), {}, true, fresh};
+    // Readers mark mail with a few flag sets; trying those names first keeps opening a message
+    // independent of its folder's size. Rarer flags are found by listing.
+    static constexpr std::string_view usualFlags[] = {"S", "", "RS", "FS", "FRS", "PS", "DS", "ST"};
+    for (const char separator : {kMaildirInfoSeparator, '!'}) {
+        for (const std::string_view flags : usualFlags) {
+            const std::string name = std::string(unique) + separator + "2," + std::string(flags);
+            const fs::path seen = directory(folder) / "cur" / utf8Path(name);
+            if (fs::is_regular_file(seen, error))
+                return MessageFile{std::string(unique), std::string(flags), false, seen};
+        }
+    }
     for (const char* sub : {"new", "cur"}) {
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(directory(folder) / sub, error)) {

@@ -60,13 +60,20 @@ TEST_F(Store, DeliveryGoesThroughTmpIntoNew) {
 }
 
 TEST_F(Store, AMessageIsFoundAfterItsMoveToCurWithFlags) {
+    // Usual flag sets are found by name, the rest by listing; every separator a reader uses.
+    for (const std::string info : {";2,S", "!2,RS", ":2,RS", ";2,", ";2,DFRT", ";2,abc"}) {
+        const std::string unique = store.deliver(inbox(), "x");
+        fs::rename(store.directory(inbox()) / "new" / unique,
+                   store.directory(inbox()) / "cur" / (unique + info));
+        auto found = store.findMessage(inbox(), unique);
+        ASSERT_TRUE(found) << info;
+        EXPECT_FALSE(found->isNew);
+        EXPECT_EQ(found->flags, info.substr(3)) << info;
+        EXPECT_EQ(found->file.filename().string(), unique + info);
+    }
     const std::string unique = store.deliver(inbox(), "x");
     fs::rename(store.directory(inbox()) / "new" / unique,
                store.directory(inbox()) / "cur" / (unique + ":2,RS"));
-    auto found = store.findMessage(inbox(), unique);
-    ASSERT_TRUE(found);
-    EXPECT_FALSE(found->isNew);
-    EXPECT_EQ(found->flags, "RS");
     EXPECT_FALSE(store.findMessage(inbox(), unique.substr(0, unique.size() - 1)));
     EXPECT_TRUE(store.deleteMessage(inbox(), unique));
     EXPECT_FALSE(store.findMessage(inbox(), unique));

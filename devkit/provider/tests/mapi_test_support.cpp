@@ -1,7 +1,5 @@
 #include "mapi_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <random>
 
 namespace kit {
