@@ -1,40 +1,12 @@
 #include "kit_store.h"
 
-#include <windows.h>
-
-#include <random>
+#include "mapi_test_support.h"
 
 namespace wt {
 
-namespace {
-
-std::wstring temporaryStore() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + L"tavinel-store-" + std::to_wstring(std::random_device{}());
-}
-
-void setSetting(const wchar_t* name, const std::wstring& value) {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MaildirMAPI", 0, nullptr, 0, KEY_WRITE, nullptr,
-                    &key, nullptr);
-    if (value.empty())
-        RegDeleteValueW(key, name);
-    else
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       DWORD((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
-
-std::wstring widen(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
-} // namespace
-
-KitStore::KitStore() : files(devkit::fs::path(temporaryStore())) {
+KitStore::KitStore() : files(kit::temporaryStoreRoot(L"tavinel-store-")) {
     files.createStandardLayout();
-    setSetting(L"StoreRoot", files.root().wstring());
+    kit::setSetting(L"StoreRoot", files.root());
     setFaults({});
     setLogon({});
 }
@@ -47,10 +19,10 @@ KitStore::~KitStore() {
 }
 
 void KitStore::setFaults(const std::string& faults) {
-    setSetting(L"Faults", widen(faults));
+    kit::setSetting(L"Faults", faults);
 }
 void KitStore::setLogon(const std::string& logon) {
-    setSetting(L"Logon", widen(logon));
+    kit::setSetting(L"Logon", logon);
 }
 
 void KitStore::dropIpmSubtree() {

@@ -3,50 +3,13 @@
 #include "app/app_state.h"
 #include "mail/blink.h"
 #include "mail/mail_session.h"
-#include "mail/tray_icon.h"
 #include "res/resource.h"
 #include "wine_test.h"
-#include "window/notification_window.h"
 
 #include <commctrl.h>
 #include <mapix.h>
 
-#include <mutex>
-
 namespace wt {
-
-namespace {
-
-std::mutex trayLock;
-std::vector<TrayCall> calls;
-
-BOOL WINAPI recordTray(DWORD action, PNOTIFYICONDATAA data) {
-    std::lock_guard guard(trayLock);
-    calls.push_back({action, data->hIcon, GetTickCount64()});
-    return TRUE;
-}
-
-} // namespace
-
-std::vector<TrayCall> trayCalls() {
-    std::lock_guard guard(trayLock);
-    return calls;
-}
-
-void clearTrayCalls() {
-    std::lock_guard guard(trayLock);
-    calls.clear();
-}
-
-MailFixture::MailFixture() {
-    clearTrayCalls();
-    shellNotifyIcon = &recordTray;
-    app = new AppState();
-    app->instance = GetModuleHandleA(nullptr);
-    loadTrayIcons(app->instance, app->trayIcons);
-    window = createNotificationWindow(app->instance);
-    app->mainWindow = window;
-}
 
 MailFixture::~MailFixture() {
     app->mailPending = 0;
@@ -56,14 +19,7 @@ MailFixture::~MailFixture() {
         store->Release();
     if (IMAPISession* session = app->session.exchange(nullptr))
         session->Release();
-    MAPIUninitialize(); // gives back the sinks' registrations
-    DestroyWindow(window);
-    MSG quit;
-    while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-    delete app;
-    app = nullptr;
-    shellNotifyIcon = &Shell_NotifyIconA;
+    MAPIUninitialize(); // gives back the sinks' registrations; the window goes next
 }
 
 int MailFixture::start() {

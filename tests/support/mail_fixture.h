@@ -1,29 +1,18 @@
 // The program's state, its notification window and a mail session on a throwaway Maildir
 // store of the development kit, in the test's own process.
 #pragma once
-#include <windows.h>
-#include <shellapi.h>
-
 #include "kit_store.h"
+#include "program_window.h"
 
 #include <string>
 #include <vector>
 
 namespace wt {
 
-// Tray calls seen through the seam, with the time they were made.
-struct TrayCall {
-    DWORD action;
-    HICON icon;
-    ULONGLONG at;
-};
-std::vector<TrayCall> trayCalls();
-void clearTrayCalls();
-
 class MailFixture {
 public:
-    MailFixture();  // a kit store with the standard layout; the window; no session yet
-    ~MailFixture(); // ends the session, waits for blink threads, removes everything
+    MailFixture() = default; // a kit store with the standard layout; the window; no session yet
+    ~MailFixture();          // ends the session, waits for blink threads, removes everything
 
     // Opens the session as start-up does; its result.
     int start();
@@ -45,9 +34,10 @@ public:
     std::vector<unsigned char> currentEntryId() const;
 
     KitStore store;
+    ProgramWindow program;
     devkit::MaildirStore& files = store.files;
     const std::string& inbox = store.inbox;
-    HWND window = nullptr;
+    HWND window = program.window;
 };
 
 } // namespace wt

@@ -235,7 +235,7 @@ TEST_F(NewMail, OneBlinkThreadCyclesTheFourIconsEvery650Ms) {
     ASSERT_GE(calls.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(calls[i].action, DWORD(NIM_MODIFY));
-        EXPECT_EQ(calls[i].icon, app->trayIcons[i]);
+        EXPECT_EQ(calls[i].data.hIcon, app->trayIcons[i]);
     }
     for (size_t i = 1; i < calls.size(); ++i) {
         EXPECT_GE(calls[i].at - calls[i - 1].at, 600u);
@@ -246,7 +246,7 @@ TEST_F(NewMail, OneBlinkThreadCyclesTheFourIconsEvery650Ms) {
     EXPECT_EQ(app->mailPending, 0u);
     EXPECT_TRUE(wt::pumpUntil([] { return runningBlinkThreads() == 0; }, 800))
         << "ends within one tick";
-    EXPECT_EQ(wt::trayCalls().back().icon, app->trayIcons[0]) << "the envelope stays";
+    EXPECT_EQ(wt::trayCalls().back().data.hIcon, app->trayIcons[0]) << "the envelope stays";
 }
 
 TEST_F(NewMail, AutoHideComesOnceAtTheCountdownAndBlinkingGoesOn) {

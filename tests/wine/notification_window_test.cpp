@@ -5,6 +5,7 @@
 #include "mail/tray_icon.h"
 #include "res/resource.h"
 #include "window/notification_window.h"
+#include "program_window.h"
 #include "wine_test.h"
 
 #include <commctrl.h>
@@ -18,35 +19,10 @@
 
 namespace {
 
-std::vector<std::pair<DWORD, NOTIFYICONDATAA>> trayCalls;
-
-BOOL WINAPI recordTrayCall(DWORD action, PNOTIFYICONDATAA data) {
-    trayCalls.emplace_back(action, *data);
-    return TRUE;
-}
-
 class NotificationWindow : public ::testing::Test {
 protected:
-    void SetUp() override {
-        trayCalls.clear();
-        shellNotifyIcon = &recordTrayCall;
-        app = new AppState();
-        app->instance = GetModuleHandleA(nullptr);
-        loadTrayIcons(app->instance, app->trayIcons);
-        window = createNotificationWindow(app->instance);
-        ASSERT_NE(window, nullptr);
-        app->mainWindow = window;
-    }
-    void TearDown() override {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        MSG quit;
-        while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-        delete app;
-        app = nullptr;
-        shellNotifyIcon = &Shell_NotifyIconA;
-    }
+    wt::ProgramWindow program;
+    HWND window = program.window;
 
     void command(WPARAM wParam) { SendMessageA(window, WM_COMMAND, wParam, 0); }
     SIZE size() const {
@@ -63,15 +39,14 @@ protected:
     bool pauseChecked() const {
         return GetMenuState(trayMenu, ID_PAUSE, MF_BYCOMMAND) & MF_CHECKED;
     }
-
-    HWND window = nullptr;
 };
 
 // Initialisation
 
 TEST_F(NotificationWindow, AddsTheTrayIconOnceWithItsFullDescription) {
-    ASSERT_EQ(trayCalls.size(), 1u);
-    const auto& [action, data] = trayCalls[0];
+    const auto calls = wt::trayCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    const auto& [action, data, at] = calls[0];
     EXPECT_EQ(action, DWORD(NIM_ADD));
     EXPECT_EQ(data.cbSize, DWORD(NOTIFYICONDATAA_V1_SIZE));
     EXPECT_EQ(data.hWnd, window);
@@ -212,13 +187,14 @@ TEST_F(NotificationWindow, CommandsWithANotificationCodeDoNothing) {
 }
 
 TEST_F(NotificationWindow, ExitDeletesTheTrayIconAndPostsQuit) {
-    trayCalls.clear();
+    wt::clearTrayCalls();
     command(ID_EXIT);
     EXPECT_FALSE(IsWindow(window));
-    ASSERT_EQ(trayCalls.size(), 1u);
-    EXPECT_EQ(trayCalls[0].first, DWORD(NIM_DELETE));
-    EXPECT_EQ(trayCalls[0].second.hWnd, window);
-    EXPECT_EQ(trayCalls[0].second.uID, 4097u);
+    const auto calls = wt::trayCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].action, DWORD(NIM_DELETE));
+    EXPECT_EQ(calls[0].data.hWnd, window);
+    EXPECT_EQ(calls[0].data.uID, 4097u);
     MSG quit;
     EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
@@ -266,12 +242,13 @@ TEST_F(NotificationWindow, AboutTwiceShowsTwoSplashesUntilTheyAreClicked) {
 }
 
 TEST_F(NotificationWindow, ANewNotificationAreaGetsTheIconAgain) {
-    trayCalls.clear();
+    wt::clearTrayCalls();
     SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    ASSERT_EQ(trayCalls.size(), 1u);
-    EXPECT_EQ(trayCalls[0].first, DWORD(NIM_ADD));
-    EXPECT_EQ(trayCalls[0].second.uID, 4097u);
-    EXPECT_EQ(trayCalls[0].second.hIcon, app->trayIcons[0]);
+    const auto calls = wt::trayCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].action, DWORD(NIM_ADD));
+    EXPECT_EQ(calls[0].data.uID, 4097u);
+    EXPECT_EQ(calls[0].data.hIcon, app->trayIcons[0]);
 }
 
 // The history list

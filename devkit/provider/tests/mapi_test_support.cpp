@@ -4,46 +4,39 @@
 
 namespace kit {
 
-namespace {
-
-void setSetting(const wchar_t* name, const std::wstring& value) {
+void setSetting(const wchar_t* name, const devkit::fs::path& value) {
     HKEY key = nullptr;
     RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MaildirMAPI", 0, nullptr, 0, KEY_WRITE, nullptr,
                     &key, nullptr);
-    if (value.empty())
+    const std::wstring& wide = value.native();
+    if (wide.empty())
         RegDeleteValueW(key, name);
     else
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       DWORD((value.size() + 1) * sizeof(wchar_t)));
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                       DWORD((wide.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
 
-std::wstring temporaryStore() {
+devkit::fs::path temporaryStoreRoot(const wchar_t* prefix) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + L"maildir-kit-" + std::to_wstring(std::random_device{}());
+    return std::wstring(temp) + prefix + std::to_wstring(std::random_device{}());
 }
-
-std::wstring widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-} // namespace
 
 StoreFixture::StoreFixture(const std::string& faults, const std::string& logon)
-    : root(temporaryStore()), files_(devkit::fs::path(root)) {
+    : files_(temporaryStoreRoot(L"maildir-kit-")) {
     files_.createStandardLayout();
-    setSetting(L"StoreRoot", root);
-    setSetting(L"Faults", widen(faults));
-    setSetting(L"Logon", widen(logon));
+    setSetting(L"StoreRoot", files_.root());
+    setSetting(L"Faults", faults);
+    setSetting(L"Logon", logon);
 }
 
 StoreFixture::~StoreFixture() {
     logoff();
     std::error_code ignored;
     devkit::fs::remove_all(files_.root(), ignored);
-    setSetting(L"Faults", L"");
-    setSetting(L"Logon", L"");
+    setSetting(L"Faults", "");
+    setSetting(L"Logon", "");
 }
 
 HRESULT StoreFixture::initialise() {

@@ -43,6 +43,11 @@ private:
 
 using Bytes = std::vector<unsigned char>;
 
+// One of the kit's settings (HKCU\Software\MaildirMAPI); an empty value removes it.
+void setSetting(const wchar_t* name, const devkit::fs::path& value);
+// A directory name of its own in the temporary folder, for a throwaway store.
+devkit::fs::path temporaryStoreRoot(const wchar_t* prefix);
+
 // A store directory of its own, the kit's settings pointing at it, and MAPI initialised and
 // logged on. The destructor releases and uninitialises, so live-object counts can be checked.
 class StoreFixture {
@@ -64,8 +69,6 @@ public:
 
     Ref<IMAPIFolder> openFolder(const Bytes& id) const;
     Ref<IMessage> openMessage(const Bytes& id) const;
-
-    std::wstring root;
 
 private:
     devkit::MaildirStore files_;
