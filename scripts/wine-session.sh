@@ -41,6 +41,10 @@ wine_session_start() {
 
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1
+        # Debian's Wine registers its own fonts (MS Sans Serif, Tahoma...) but does not find them
+        # in its data directory, so dialogs would fall back to the wider DejaVu Sans. From the
+        # prefix's font folder they load.
+        cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     fi
     if [ -n "${TAVINEL_XVFB_PID:-}" ]; then
         # No window manager runs on Xvfb: unmanaged windows spare Wine its 2 s wait for one
