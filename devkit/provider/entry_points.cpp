@@ -80,7 +80,11 @@ STDAPI MAPILogonEx(ULONG_PTR, LPTSTR, LPTSTR, ULONG, LPMAPISESSION* session) {
     if (_wcsicmp(settings.logon.c_str(), L"fail") == 0)
         return MAPI_E_LOGON_FAILED;
     try {
-        *session = make<Session>(openStore(settings.storeRoot));
+        const StoresTable stores =
+            _wcsicmp(settings.stores.c_str(), L"empty") == 0       ? StoresTable::empty
+            : _wcsicmp(settings.stores.c_str(), L"nodefault") == 0 ? StoresTable::noDefault
+                                                                   : StoresTable::defaultStore;
+        *session = make<Session>(openStore(settings.storeRoot), stores);
     } catch (const std::exception&) {
         return MAPI_E_LOGON_FAILED; // the store's directory cannot be made or read
     }

@@ -26,12 +26,16 @@ STDMETHODIMP Session::GetMsgStoresTable(ULONG, LPMAPITABLE* table) {
         binaryProperty(PR_RECORD_KEY, Bytes(store_->uid().begin(), store_->uid().end())),
         textProperty(PROP_TAG(PT_UNICODE, PROP_ID(PR_DISPLAY_NAME)), "Maildir store"),
         textProperty(PROP_TAG(PT_UNICODE, PROP_ID(PR_PROVIDER_DISPLAY)), "Maildir MAPI store"),
-        boolProperty(PR_DEFAULT_STORE, true),
-        longProperty(PR_RESOURCE_FLAGS, STATUS_DEFAULT_STORE),
+        boolProperty(PR_DEFAULT_STORE, stores_ != StoresTable::noDefault),
+        longProperty(PR_RESOURCE_FLAGS,
+                     stores_ != StoresTable::noDefault ? STATUS_DEFAULT_STORE : 0),
         binaryProperty(PR_MDB_PROVIDER,
                        Bytes(devkit::kitProviderUid.begin(), devkit::kitProviderUid.end())),
     };
-    *table = make<Table>(std::vector<Properties>{std::move(row)},
+    std::vector<Properties> rows;
+    if (stores_ != StoresTable::empty)
+        rows.push_back(std::move(row));
+    *table = make<Table>(std::move(rows),
                          std::vector<ULONG>{PR_ENTRYID, PR_DISPLAY_NAME, PR_DEFAULT_STORE});
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }

@@ -7,9 +7,13 @@
 
 namespace maildir {
 
+// How the stores table shows the one store; the other forms let programs test their handling.
+enum class StoresTable { defaultStore, empty, noDefault };
+
 class Session final : public SessionDefaults {
 public:
-    explicit Session(std::shared_ptr<Store> store) : store_(std::move(store)) {}
+    Session(std::shared_ptr<Store> store, StoresTable stores)
+        : store_(std::move(store)), stores_(stores) {}
 
     STDMETHODIMP GetMsgStoresTable(ULONG flags, LPMAPITABLE* table) override;
     STDMETHODIMP OpenMsgStore(ULONG_PTR uiParam, ULONG size, LPENTRYID id, LPCIID iid, ULONG flags,
@@ -28,6 +32,7 @@ private:
     HRESULT withStore(const auto& call);
 
     std::shared_ptr<Store> store_;
+    StoresTable stores_;
 };
 
 } // namespace maildir

@@ -34,6 +34,7 @@ Settings readSettings() {
         settings.storeRoot = readText(key, L"StoreRoot");
         settings.logon = readText(key, L"Logon");
         settings.faults = wideToUtf8(readText(key, L"Faults").c_str());
+        settings.stores = readText(key, L"Stores");
         RegCloseKey(key);
     }
     if (settings.storeRoot.empty()) {

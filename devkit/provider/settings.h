@@ -3,6 +3,7 @@
 //   StoreRoot  the store's directory (default: %USERPROFILE%\Maildir)
 //   Logon      "cancel": MAPILogonEx answers MAPI_E_USER_CANCEL; "fail": MAPI_E_LOGON_FAILED
 //   Faults     calls to fail, see faults.h
+//   Stores     "empty": the stores table has no row; "nodefault": its one row is not the default
 #pragma once
 #include <string>
 
@@ -14,6 +15,7 @@ struct Settings {
     std::wstring storeRoot;
     std::wstring logon;
     std::string faults;
+    std::wstring stores;
 };
 
 Settings readSettings();

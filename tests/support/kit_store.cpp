@@ -9,11 +9,13 @@ KitStore::KitStore() : files(kit::temporaryStoreRoot(L"tavinel-store-")) {
     kit::setSetting(L"StoreRoot", files.root());
     setFaults({});
     setLogon({});
+    setStores({});
 }
 
 KitStore::~KitStore() {
     setFaults({});
     setLogon({});
+    setStores({});
     std::error_code ignored;
     devkit::fs::remove_all(files.root(), ignored);
 }
@@ -23,6 +25,9 @@ void KitStore::setFaults(const std::string& faults) {
 }
 void KitStore::setLogon(const std::string& logon) {
     kit::setSetting(L"Logon", logon);
+}
+void KitStore::setStores(const std::string& stores) {
+    kit::setSetting(L"Stores", stores);
 }
 
 void KitStore::dropIpmSubtree() {

@@ -15,7 +15,8 @@ public:
     KitStore& operator=(const KitStore&) = delete;
 
     void setFaults(const std::string& faults);
-    void setLogon(const std::string& logon); // "cancel", "fail" or empty
+    void setLogon(const std::string& logon);   // "cancel", "fail" or empty
+    void setStores(const std::string& stores); // "empty", "nodefault" or empty
     // Forgets the IPM subtree property, as a store that never had one.
     void dropIpmSubtree();
 

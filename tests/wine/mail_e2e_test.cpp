@@ -83,6 +83,7 @@ struct SessionFailure {
     bool withSubfolder;
     bool withCalendar;
     bool showsMessage;
+    const char* stores = ""; // how the kit shows its store in the stores table
 };
 
 class SessionFailures : public ::testing::TestWithParam<SessionFailure> {};
@@ -103,6 +104,7 @@ TEST_P(SessionFailures, EndTheProgramCleanly) {
     }
     store.setFaults(failure.faults);
     store.setLogon(failure.logon);
+    store.setStores(failure.stores);
 
     wt::Process program(wt::tavinelExe());
     if (failure.showsMessage) {
@@ -117,46 +119,49 @@ TEST_P(SessionFailures, EndTheProgramCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryRow, SessionFailures,
-    ::testing::Values(SessionFailure{"InitialiseFails", "MAPIInitialize#1=0x80004005", "", false,
-                                     false, false, true},
-                      SessionFailure{"LogonFails", "", "fail", false, false, false, true},
-                      SessionFailure{"LogonCancelled", "", "cancel", false, false, false, false},
-                      SessionFailure{"StoresTable", "IMAPISession::GetMsgStoresTable#1=0x80004005",
-                                     "", false, false, false, false},
-                      SessionFailure{"RowCount", "IMAPITable::GetRowCount#1=0x80004005", "", false,
-                                     false, false, false},
-                      SessionFailure{"SetColumns", "IMAPITable::SetColumns#1=0x80004005", "", false,
-                                     false, false, false},
-                      SessionFailure{"SeekRow", "IMAPITable::SeekRow#1=0x80004005", "", false,
-                                     false, false, false},
-                      SessionFailure{"QueryDefaultRow", "IMAPITable::QueryRows#1=0x80004005", "",
-                                     false, false, false, false},
-                      SessionFailure{"QueryStoreId", "IMAPITable::QueryRows#2=0x80004005", "",
-                                     false, false, false, false},
-                      SessionFailure{"AllocateStoreId", "MAPIAllocateBuffer#1=0x8007000E", "",
-                                     false, false, false, false},
-                      SessionFailure{"OpenStore", "IMAPISession::OpenMsgStore#1=0x80004005", "",
-                                     false, false, false, false},
-                      SessionFailure{"OpenRootForSubtree", "IMsgStore::OpenEntry#1=0x80004005", "",
-                                     true, false, false, false},
-                      SessionFailure{"CreateSubtree", "IMAPIFolder::CreateFolder#1=0x80004005", "",
-                                     true, false, false, false},
-                      SessionFailure{"SaveSubtree", "IMAPIFolder::SaveChanges#1=0x80004005", "",
-                                     true, false, false, false},
-                      SessionFailure{"ReadSubtreeId", "IMAPIFolder::GetProps#1=0x80004005", "",
-                                     true, false, false, false},
-                      SessionFailure{"RecordSubtree", "IMsgStore::SetProps#1=0x80004005", "", true,
-                                     false, false, false},
-                      SessionFailure{"AdviseSubfolder", "IMsgStore::Advise#2=0x80004005", "", false,
-                                     true, false, false},
-                      SessionFailure{"AllocateSubfolderId", "MAPIAllocateBuffer#2=0x8007000E", "",
-                                     false, true, false, false},
-                      SessionFailure{"CalendarTable", "IMAPIFolder::GetHierarchyTable#2=0x80004005",
-                                     "", false, false, true, false},
-                      SessionFailure{"AdviseCalendar", "IMsgStore::Advise#2=0x80004005", "", false,
-                                     false, true, false},
-                      SessionFailure{"OpenRootAtTheEnd", "IMsgStore::OpenEntry#2=0x80004005", "",
-                                     false, false, false, false}),
+    ::testing::Values(
+        SessionFailure{"InitialiseFails", "MAPIInitialize#1=0x80004005", "", false, false, false,
+                       true},
+        SessionFailure{"LogonFails", "", "fail", false, false, false, true},
+        SessionFailure{"LogonCancelled", "", "cancel", false, false, false, false},
+        SessionFailure{"StoresTable", "IMAPISession::GetMsgStoresTable#1=0x80004005", "", false,
+                       false, false, false},
+        SessionFailure{"EmptyStoresTable", "", "", false, false, false, false, "empty"},
+        SessionFailure{"NoDefaultStore", "", "", false, false, false, false, "nodefault"},
+        SessionFailure{"RowCount", "IMAPITable::GetRowCount#1=0x80004005", "", false, false, false,
+                       false},
+        SessionFailure{"SetColumns", "IMAPITable::SetColumns#1=0x80004005", "", false, false, false,
+                       false},
+        SessionFailure{"SeekRow", "IMAPITable::SeekRow#1=0x80004005", "", false, false, false,
+                       false},
+        SessionFailure{"QueryDefaultRow", "IMAPITable::QueryRows#1=0x80004005", "", false, false,
+                       false, false},
+        SessionFailure{"QueryStoreId", "IMAPITable::QueryRows#2=0x80004005", "", false, false,
+                       false, false},
+        SessionFailure{"AllocateStoreId", "MAPIAllocateBuffer#1=0x8007000E", "", false, false,
+                       false, false},
+        SessionFailure{"OpenStore", "IMAPISession::OpenMsgStore#1=0x80004005", "", false, false,
+                       false, false},
+        SessionFailure{"OpenRootForSubtree", "IMsgStore::OpenEntry#1=0x80004005", "", true, false,
+                       false, false},
+        SessionFailure{"CreateSubtree", "IMAPIFolder::CreateFolder#1=0x80004005", "", true, false,
+                       false, false},
+        SessionFailure{"SaveSubtree", "IMAPIFolder::SaveChanges#1=0x80004005", "", true, false,
+                       false, false},
+        SessionFailure{"ReadSubtreeId", "IMAPIFolder::GetProps#1=0x80004005", "", true, false,
+                       false, false},
+        SessionFailure{"RecordSubtree", "IMsgStore::SetProps#1=0x80004005", "", true, false, false,
+                       false},
+        SessionFailure{"AdviseSubfolder", "IMsgStore::Advise#2=0x80004005", "", false, true, false,
+                       false},
+        SessionFailure{"AllocateSubfolderId", "MAPIAllocateBuffer#2=0x8007000E", "", false, true,
+                       false, false},
+        SessionFailure{"CalendarTable", "IMAPIFolder::GetHierarchyTable#2=0x80004005", "", false,
+                       false, true, false},
+        SessionFailure{"AdviseCalendar", "IMsgStore::Advise#2=0x80004005", "", false, false, true,
+                       false},
+        SessionFailure{"OpenRootAtTheEnd", "IMsgStore::OpenEntry#2=0x80004005", "", false, false,
+                       false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Failures that the session does not notice: the program runs without watching the Inbox.

@@ -90,6 +90,32 @@ TEST_F(Provider, StoresTableHasOneDefaultStore) {
     freeRows(set);
 }
 
+TEST(ProviderLogon, StoresSwitchEmptiesTheTableOrUnmarksTheDefault) {
+    for (const char* stores : {"empty", "nodefault"}) {
+        StoreFixture fixture;
+        setSetting(L"Stores", stores); // read when MAPI is initialised, at logon
+        ASSERT_EQ(fixture.logon(), S_OK);
+        setSetting(L"Stores", "");
+        Ref<IMAPITable> table;
+        ASSERT_EQ(fixture.session()->GetMsgStoresTable(0, table.put()), S_OK);
+        SRowSet* set = nullptr;
+        ASSERT_EQ(table->QueryRows(10, 0, &set), S_OK);
+        if (std::string(stores) == "empty") {
+            EXPECT_EQ(set->cRows, 0u);
+        } else {
+            ASSERT_EQ(set->cRows, 1u);
+            const SRow& row = set->aRow[0];
+            const auto marked =
+                std::find_if(row.lpProps, row.lpProps + row.cValues, [](const SPropValue& value) {
+                    return value.ulPropTag == PR_DEFAULT_STORE;
+                });
+            ASSERT_NE(marked, row.lpProps + row.cValues);
+            EXPECT_FALSE(marked->Value.b);
+        }
+        freeRows(set);
+    }
+}
+
 TEST_F(Provider, ReceiveFolderForIpmIsTheInbox) {
     ULONG size = 0;
     ENTRYID* id = nullptr;
