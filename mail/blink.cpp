@@ -9,8 +9,14 @@
 
 namespace {
 std::atomic<long> running{0};
+// A thread is in its loop or starting. Closing the window and new mail within one tick would
+// otherwise leave the old thread going on beside a new one, the two blinking out of step.
+std::atomic<bool> blinking{false};
 void sleepFor(DWORD milliseconds) {
     Sleep(milliseconds);
+}
+bool wanted(HWND window) {
+    return IsWindowVisible(window) || app->mailPending == 1;
 }
 } // namespace
 
@@ -25,8 +31,16 @@ DWORD WINAPI blinkThread(LPVOID parameter) {
     const HWND window = static_cast<HWND>(parameter);
     int32_t countdown = blinkCountdown(app->timer);
     int position = 0;
+    bool handedOver = false;
     // Goes on while the window is visible or mail is pending.
-    while (IsWindowVisible(window) || app->mailPending == 1) {
+    for (;;) {
+        if (!wanted(window)) {
+            blinking = false;
+            // New mail between the test and the line above saw this thread blinking and started
+            // none: carry on, unless a newer thread has taken over.
+            if (!wanted(window) || (handedOver = blinking.exchange(true)))
+                break;
+        }
         updateTrayIcon(NIM_MODIFY, app->mainWindow, app->trayIcons[position]);
         position = (position + 1) % 4;
         if (countdown > INT32_MIN) // below 0 it never reaches 0 again: the window hides once
@@ -35,13 +49,18 @@ DWORD WINAPI blinkThread(LPVOID parameter) {
             ShowWindow(app->dialogWindow, SW_HIDE);
         blinkSleep(blinkTickMs);
     }
-    updateTrayIcon(NIM_MODIFY, app->mainWindow, app->trayIcons[0]);
+    if (!handedOver)
+        updateTrayIcon(NIM_MODIFY, app->mainWindow, app->trayIcons[0]);
     --running;
     return 0;
 }
 
 void startBlinkThread(HWND window) {
+    if (blinking.exchange(true))
+        return; // the blinking thread sees mailPending and goes on
     // The handle is not kept: the thread ends by itself.
     if (HANDLE thread = CreateThread(nullptr, 0, blinkThread, window, 0, nullptr))
         CloseHandle(thread);
+    else
+        blinking = false;
 }

@@ -249,6 +249,22 @@ TEST_F(NewMail, OneBlinkThreadCyclesTheFourIconsEvery650Ms) {
     EXPECT_EQ(wt::trayCalls().back().data.hIcon, app->trayIcons[0]) << "the envelope stays";
 }
 
+TEST_F(NewMail, MailRightAfterCloseKeepsOneThreadBlinkingInStep) {
+    arrive("a@b", "first");
+    wt::pumpFor(100); // the thread is asleep in its first tick
+    SendMessageA(mail.window, WM_COMMAND, ID_CLOSE, 0);
+    arrive("a@b", "second"); // before the thread wakes and finds the window closed
+    wt::clearTrayCalls();
+    wt::pumpFor(2700);
+    EXPECT_EQ(runningBlinkThreads(), 1);
+    const auto calls = wt::trayCalls();
+    ASSERT_GE(calls.size(), 3u);
+    for (size_t i = 1; i < calls.size(); ++i)
+        EXPECT_GE(calls[i].at - calls[i - 1].at, 600u) << "icons change once a tick";
+    SendMessageA(mail.window, WM_COMMAND, ID_CLOSE, 0);
+    EXPECT_TRUE(wt::pumpUntil([] { return runningBlinkThreads() == 0; }, 800));
+}
+
 TEST_F(NewMail, AutoHideComesOnceAtTheCountdownAndBlinkingGoesOn) {
     app->timerEnabled = 1;
     app->timer = 1; // two ticks
