@@ -639,27 +639,20 @@ def draw_agenda():
             if (x * 7 + y) % 5:
                 g.set(x, y - 1, BLUE)
     # the pen, lying across the pages from lower left to upper right
-    for t in range(0, 31):
-        x, y = 17 + t, 41 - t
-        g.set(x, y, AQUA if t > 2 else SILVER)
-        g.set(x + 1, y, BLUE)
-        g.set(x + 1, y + 1, BLUE)
-        g.set(x + 2, y + 1, NAVY)
-        g.set(x + 2, y + 2, BLACK)
-    for t in range(24, 31):                       # cap and clip
-        x, y = 17 + t, 41 - t
-        g.set(x, y, WHITE)
-        g.set(x + 1, y, SILVER)
-        g.set(x + 1, y + 1, SILVER)
-        g.set(x + 2, y + 1, GREY)
+    def pen(steps, light, body, shade, outline=None):
+        for t in steps:
+            x, y = 17 + t, 41 - t
+            g.set(x, y, light)
+            g.set(x + 1, y, body)
+            g.set(x + 1, y + 1, body)
+            g.set(x + 2, y + 1, shade)
+            if outline is not None:
+                g.set(x + 2, y + 2, outline)
+    pen(range(0, 31), AQUA, BLUE, NAVY, BLACK)    # barrel
+    pen(range(24, 31), WHITE, SILVER, GREY)       # cap and clip
     g.set(48, 13, SILVER)
     g.set(49, 14, GREY)
-    for t in range(0, 3):                         # nib
-        x, y = 17 + t, 41 - t
-        g.set(x, y, SILVER)
-        g.set(x + 1, y, GREY)
-        g.set(x + 1, y + 1, GREY)
-        g.set(x + 2, y + 1, GREY)
+    pen(range(0, 3), SILVER, GREY, GREY)          # nib
     g.set(15, 44, BLACK)
     g.set(16, 43, BLACK)
     g.set(16, 42, GREY)

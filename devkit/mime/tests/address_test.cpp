@@ -11,6 +11,14 @@ struct Case {
     const char* address;
 };
 
+template <size_t N> void expectMailboxes(const Case (&cases)[N]) {
+    for (const Case& c : cases) {
+        const Mailbox m = parseFirstMailbox(c.header);
+        EXPECT_EQ(m.displayName, c.name) << c.header;
+        EXPECT_EQ(m.address, c.address) << c.header;
+    }
+}
+
 TEST(ParseFirstMailbox, CommonFromForms) {
     const Case cases[] = {
         {R"("John Smith" <john@example.com>)", "John Smith", "john@example.com"},
@@ -24,11 +32,7 @@ TEST(ParseFirstMailbox, CommonFromForms) {
         {"MAILER-DAEMON", "", "MAILER-DAEMON"},
         {"", "", ""},
     };
-    for (const Case& c : cases) {
-        const Mailbox m = parseFirstMailbox(c.header);
-        EXPECT_EQ(m.displayName, c.name) << c.header;
-        EXPECT_EQ(m.address, c.address) << c.header;
-    }
+    expectMailboxes(cases);
 }
 
 TEST(ParseFirstMailbox, GroupsAndRoutes) {
@@ -39,11 +43,7 @@ TEST(ParseFirstMailbox, GroupsAndRoutes) {
         {"<@relay.example:user@example.com>", "", "user@example.com"},
         {"MAILER-DAEMON <>", "MAILER-DAEMON", ""},
     };
-    for (const Case& c : cases) {
-        const Mailbox m = parseFirstMailbox(c.header);
-        EXPECT_EQ(m.displayName, c.name) << c.header;
-        EXPECT_EQ(m.address, c.address) << c.header;
-    }
+    expectMailboxes(cases);
 }
 
 TEST(ParseFirstMailbox, EncodedAndUnusualNames) {

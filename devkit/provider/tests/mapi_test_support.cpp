@@ -35,8 +35,8 @@ StoreFixture::~StoreFixture() {
     logoff();
     std::error_code ignored;
     devkit::fs::remove_all(files_.root(), ignored);
-    setSetting(L"Faults", "");
-    setSetting(L"Logon", "");
+    for (const wchar_t* name : {L"Faults", L"Logon", L"Stores"})
+        setSetting(name, "");
 }
 
 HRESULT StoreFixture::initialise() {

@@ -93,9 +93,9 @@ TEST_F(Provider, StoresTableHasOneDefaultStore) {
 TEST(ProviderLogon, StoresSwitchEmptiesTheTableOrUnmarksTheDefault) {
     for (const char* stores : {"empty", "nodefault"}) {
         StoreFixture fixture;
-        setSetting(L"Stores", stores); // read when MAPI is initialised, at logon
+        // Read when MAPI is initialised, at logon; the fixture clears it.
+        setSetting(L"Stores", stores);
         ASSERT_EQ(fixture.logon(), S_OK);
-        setSetting(L"Stores", "");
         Ref<IMAPITable> table;
         ASSERT_EQ(fixture.session()->GetMsgStoresTable(0, table.put()), S_OK);
         SRowSet* set = nullptr;
