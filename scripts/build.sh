@@ -5,9 +5,16 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${TAVINEL_JOBS:-2}
 
+# ccache, when the machine has it, makes rebuilds in several checkouts of the tree cheap.
+launcher=()
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$root")} CCACHE_NOHASHDIR=1
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 configure_and_build() {
     local dir=$1 target=$2; shift 2
-    cmake -S "$root" -B "$root/build/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake -S "$root" -B "$root/build/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
     cmake --build "$root/build/$dir" -j "$jobs" --target "$target"
 }
 
