@@ -1,0 +1,404 @@
+#include "appointment.h"
+
+#include "ascii.h"
+#include "utf8.h"
+
+#include <algorithm>
+
+namespace devkit::ical {
+
+namespace {
+
+constexpr std::int64_t kDstMargin = 2 * 3600;
+constexpr std::int64_t kZoneMargin = 2 * kSecondsPerDay; // covers any offset from Greenwich
+
+bool isUtcName(std::string_view id) {
+    return equalsIgnoreAsciiCase(id, "UTC") || equalsIgnoreAsciiCase(id, "GMT") ||
+           equalsIgnoreAsciiCase(id, "Etc/UTC") || equalsIgnoreAsciiCase(id, "Etc/GMT") ||
+           equalsIgnoreAsciiCase(id, "Z");
+}
+
+// Subjects and locations are shown on one line: line breaks and other controls become spaces,
+// runs of spaces one, and the text is cut to a bounded length.
+std::string singleLine(std::string_view value) {
+    const std::string text = sanitizeUtf8(unescapeText(value));
+    std::string out;
+    for (char c : text) {
+        const bool blank = static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == ' ';
+        if (blank) {
+            if (!out.empty() && out.back() != ' ')
+                out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    out.resize(utf8PrefixLength(out, kMaxTextBytes));
+    return out;
+}
+
+std::optional<DateTime> readDateTime(const ContentLine& line,
+                                     const std::vector<std::shared_ptr<TimeZone>>& zones,
+                                     std::string_view value) {
+    auto parsed = parseDateTime(value);
+    if (!parsed)
+        return std::nullopt;
+    const std::string zone = line.parameter("TZID");
+    if (parsed->kind == DateTime::Kind::floating && !zone.empty()) {
+        if (isUtcName(zone)) {
+            parsed->kind = DateTime::Kind::utc;
+        } else if (std::any_of(zones.begin(), zones.end(),
+                               [&](const auto& z) { return z->id() == zone; })) {
+            parsed->kind = DateTime::Kind::zoned;
+            parsed->zone = zone;
+        } // a zone the file does not describe: read as the user's own time
+    }
+    return parsed;
+}
+
+std::optional<Alarm> readAlarm(const Component& component,
+                               const std::vector<std::shared_ptr<TimeZone>>& zones) {
+    const ContentLine* trigger = component.find("TRIGGER");
+    if (!trigger)
+        return std::nullopt;
+    Alarm alarm;
+    if (equalsIgnoreAsciiCase(trigger->parameter("VALUE"), "DATE-TIME")) {
+        alarm.absolute = readDateTime(*trigger, zones, trigger->value);
+        if (!alarm.absolute)
+            return std::nullopt;
+    } else {
+        const auto offset = parseDuration(trigger->value);
+        if (!offset) {
+            // Some writers leave out VALUE=DATE-TIME.
+            alarm.absolute = readDateTime(*trigger, zones, trigger->value);
+            if (!alarm.absolute)
+                return std::nullopt;
+            return alarm;
+        }
+        alarm.offset = *offset;
+        alarm.fromEnd = equalsIgnoreAsciiCase(trigger->parameter("RELATED"), "END");
+    }
+    const ContentLine* repeat = component.find("REPEAT");
+    const ContentLine* every = component.find("DURATION");
+    if (repeat && every) {
+        const auto interval = parseDuration(every->value);
+        int count = 0;
+        for (char c : repeat->value) {
+            if (!isAsciiDigit(c) || count > 1000)
+                break;
+            count = count * 10 + (c - '0');
+        }
+        if (interval && interval->totalSeconds() > 0) {
+            alarm.repeat = std::min(count, 1000);
+            alarm.every = *interval;
+        }
+    }
+    return alarm;
+}
+
+std::optional<Event> readEvent(const Component& component,
+                               const std::vector<std::shared_ptr<TimeZone>>& zones,
+                               std::string& error) {
+    Event event;
+    const ContentLine* start = component.find("DTSTART");
+    if (!start) {
+        error = "appointment without DTSTART";
+        return std::nullopt;
+    }
+    auto startTime = readDateTime(*start, zones, start->value);
+    if (!startTime) {
+        error = "unreadable DTSTART " + start->value;
+        return std::nullopt;
+    }
+    event.start = *startTime;
+    if (const ContentLine* uid = component.find("UID"))
+        event.uid = uid->value;
+    if (const ContentLine* summary = component.find("SUMMARY"))
+        event.summary = singleLine(summary->value);
+    if (const ContentLine* location = component.find("LOCATION"))
+        event.location = singleLine(location->value);
+    if (const ContentLine* end = component.find("DTEND"))
+        event.end = readDateTime(*end, zones, end->value);
+    if (const ContentLine* duration = component.find("DURATION"))
+        event.duration = parseDuration(duration->value);
+    if (const ContentLine* id = component.find("RECURRENCE-ID")) {
+        event.recurrenceId = readDateTime(*id, zones, id->value);
+        if (!event.recurrenceId) {
+            error = "unreadable RECURRENCE-ID " + id->value;
+            return std::nullopt;
+        }
+    }
+    if (const ContentLine* rule = component.find("RRULE")) {
+        event.rule = parseRecurrenceRule(rule->value);
+        if (!event.rule) {
+            error = "unreadable RRULE " + rule->value;
+            return std::nullopt;
+        }
+    }
+    for (const ContentLine* line : component.findAll("EXDATE"))
+        for (const std::string& item : splitList(line->value))
+            if (auto date = readDateTime(*line, zones, item))
+                event.exceptions.push_back(*date);
+    for (const Component& child : component.children)
+        if (child.name == "VALARM")
+            if (auto alarm = readAlarm(child, zones))
+                event.alarms.push_back(std::move(*alarm));
+    return event;
+}
+
+} // namespace
+
+std::optional<Appointment> Appointment::parse(std::string_view text, std::string& error) {
+    std::vector<Component> top;
+    if (!parseComponents(text, top, error))
+        return std::nullopt;
+    // The calendar's components; a bare VEVENT is taken as well.
+    std::vector<const Component*> parts;
+    for (const Component& component : top) {
+        if (component.name == "VCALENDAR")
+            for (const Component& child : component.children)
+                parts.push_back(&child);
+        else
+            parts.push_back(&component);
+    }
+    Appointment appointment;
+    for (const Component* part : parts)
+        if (part->name == "VTIMEZONE")
+            if (auto zone = TimeZone::fromComponent(*part))
+                appointment.zones_.push_back(std::make_shared<TimeZone>(std::move(*zone)));
+    std::vector<Event> events;
+    for (const Component* part : parts)
+        if (part->name == "VEVENT") {
+            auto event = readEvent(*part, appointment.zones_, error);
+            if (!event)
+                return std::nullopt;
+            events.push_back(std::move(*event));
+        }
+    if (events.empty()) {
+        error = "no appointment (VEVENT)";
+        return std::nullopt;
+    }
+    auto master =
+        std::find_if(events.begin(), events.end(), [](const Event& e) { return !e.recurrenceId; });
+    if (master == events.end())
+        master = events.begin(); // only moved occurrences: the first stands for the item
+    appointment.master_ = std::move(*master);
+    appointment.master_.recurrenceId.reset();
+    events.erase(master);
+    for (Event& event : events)
+        if (event.recurrenceId && event.uid == appointment.master_.uid)
+            appointment.overrides_.push_back(std::move(event));
+    return appointment;
+}
+
+bool Appointment::hasAlarms() const {
+    if (!master_.alarms.empty())
+        return true;
+    return std::any_of(overrides_.begin(), overrides_.end(),
+                       [](const Event& e) { return !e.alarms.empty(); });
+}
+
+const TimeZone* Appointment::zoneOf(const Event& event) const {
+    if (event.start.kind != DateTime::Kind::zoned)
+        return nullptr;
+    for (const auto& zone : zones_)
+        if (zone->id() == event.start.zone)
+            return zone.get();
+    return nullptr;
+}
+
+std::int64_t Appointment::toUtc(const DateTime& value) const {
+    switch (value.kind) {
+    case DateTime::Kind::utc:
+        return value.wall;
+    case DateTime::Kind::zoned:
+        for (const auto& zone : zones_)
+            if (zone->id() == value.zone)
+                return zone->toUtc(value.wall);
+        break;
+    default:
+        break;
+    }
+    return localToUtc_ ? localToUtc_(value.wall) : value.wall;
+}
+
+std::optional<std::string> Appointment::zoneDescription(const Event& event,
+                                                        std::int64_t moment) const {
+    if (event.start.kind == DateTime::Kind::utc)
+        return describeZone(0, "UTC");
+    if (const TimeZone* zone = zoneOf(event))
+        return describeZone(zone->offsetAt(moment), zone->id());
+    return std::nullopt;
+}
+
+std::int64_t Appointment::endOf(const Event& event, std::int64_t startWall,
+                                std::int64_t startUtc) const {
+    DateTime at = event.start;
+    if (event.end) {
+        if (event.end->kind == event.start.kind && event.end->zone == event.start.zone) {
+            at.wall = startWall + (event.end->wall - event.start.wall); // same length on the clock
+            return toUtc(at);
+        }
+        return startUtc + (toUtc(*event.end) - toUtc(event.start));
+    }
+    if (event.duration) {
+        at.wall = startWall + event.duration->days * kSecondsPerDay;
+        return toUtc(at) + event.duration->seconds;
+    }
+    if (event.start.isDate()) {
+        at.wall = startWall + kSecondsPerDay;
+        return toUtc(at);
+    }
+    return startUtc;
+}
+
+void Appointment::alarmsOf(const Event& event, std::int64_t startWall, std::int64_t startUtc,
+                           bool absolute,
+                           const std::function<void(const AlarmTime&)>& visit) const {
+    std::optional<std::int64_t> endUtc;
+    for (const Alarm& alarm : event.alarms) {
+        std::int64_t at;
+        if (alarm.absolute) {
+            if (!absolute)
+                continue;
+            at = toUtc(*alarm.absolute);
+        } else {
+            if (alarm.fromEnd && !endUtc)
+                endUtc = endOf(event, startWall, startUtc);
+            at = (alarm.fromEnd ? *endUtc : startUtc) + alarm.offset.totalSeconds();
+        }
+        for (int i = 0; i <= alarm.repeat; ++i)
+            visit({at + i * alarm.every.totalSeconds(), startUtc, &event});
+    }
+}
+
+bool Appointment::sameOccurrence(const DateTime& value, std::int64_t wall, std::int64_t utc) const {
+    if (value.isDate())
+        return dayOf(value.wall) == dayOf(wall);
+    return toUtc(value) == utc;
+}
+
+namespace {
+
+// Bounds of (alarm - start) over the relative alarms of an event, with room for summer time.
+struct Leads {
+    bool any = false;
+    std::int64_t low = 0, high = 0;
+};
+
+} // namespace
+
+std::optional<AlarmTime> Appointment::nextAlarm(std::int64_t moment) const {
+    std::optional<AlarmTime> best;
+    auto consider = [&](const AlarmTime& alarm) {
+        if (alarm.at >= moment && (!best || alarm.at < best->at))
+            best = alarm;
+    };
+    for (const Event& moved : overrides_)
+        alarmsOf(moved, moved.start.wall, toUtc(moved.start), true, consider);
+    const std::int64_t masterStart = toUtc(master_.start);
+    if (!master_.rule) {
+        alarmsOf(master_, master_.start.wall, masterStart, true, consider);
+        return best;
+    }
+    // Absolute alarms ring once, whatever the rule.
+    for (const Alarm& alarm : master_.alarms)
+        if (alarm.absolute)
+            for (int i = 0; i <= alarm.repeat; ++i)
+                consider({toUtc(*alarm.absolute) + i * alarm.every.totalSeconds(), masterStart,
+                          &master_});
+
+    Leads leads;
+    const std::int64_t length = endOf(master_, master_.start.wall, masterStart) - masterStart;
+    for (const Alarm& alarm : master_.alarms) {
+        if (alarm.absolute)
+            continue;
+        const std::int64_t base = (alarm.fromEnd ? length : 0) + alarm.offset.totalSeconds();
+        const std::int64_t low = base - kDstMargin;
+        const std::int64_t high = base + alarm.repeat * alarm.every.totalSeconds() + kDstMargin;
+        leads.low = leads.any ? std::min(leads.low, low) : low;
+        leads.high = leads.any ? std::max(leads.high, high) : high;
+        leads.any = true;
+    }
+    if (!leads.any)
+        return best;
+
+    Recurrence occurrences = recurrenceOf(master_);
+    occurrences.skipTo(moment - leads.high - kZoneMargin);
+    for (int i = 0; i < kMaxOccurrencesScanned; ++i) {
+        const auto wall = occurrences.next();
+        if (!wall)
+            break;
+        DateTime at = master_.start;
+        at.wall = *wall;
+        const std::int64_t start = toUtc(at);
+        if (best && start + leads.low > best->at)
+            break;
+        if (start + leads.high < moment || isReplaced(*wall, start))
+            continue;
+        alarmsOf(master_, *wall, start, false, consider);
+    }
+    return best;
+}
+
+std::optional<AlarmTime> Appointment::lastAlarmBefore(std::int64_t moment) const {
+    std::optional<AlarmTime> best;
+    auto consider = [&](const AlarmTime& alarm) {
+        if (alarm.at < moment && (!best || alarm.at > best->at))
+            best = alarm;
+    };
+    for (const Event& moved : overrides_)
+        alarmsOf(moved, moved.start.wall, toUtc(moved.start), true, consider);
+    const std::int64_t masterStart = toUtc(master_.start);
+    if (!master_.rule) {
+        alarmsOf(master_, master_.start.wall, masterStart, true, consider);
+        return best;
+    }
+    alarmsOf(master_, master_.start.wall, masterStart, true, [&](const AlarmTime& alarm) {
+        consider(alarm); // the first occurrence, with the absolute alarms
+    });
+    Recurrence occurrences = recurrenceOf(master_);
+    occurrences.next(); // the first occurrence, done above
+    // Without a bound, occurrences a year and more before the moment do not matter.
+    occurrences.skipTo(moment - 400 * kSecondsPerDay);
+    for (int i = 0; i < kMaxOccurrencesScanned; ++i) {
+        const auto wall = occurrences.next();
+        if (!wall)
+            break;
+        DateTime at = master_.start;
+        at.wall = *wall;
+        const std::int64_t start = toUtc(at);
+        if (start - kSecondsPerDay * 366 > moment)
+            break;
+        if (!isReplaced(*wall, start))
+            alarmsOf(master_, *wall, start, false, consider);
+    }
+    return best;
+}
+
+Recurrence Appointment::recurrenceOf(const Event& event) const {
+    const std::optional<DateTime> until = event.rule->until;
+    const DateTime start = event.start;
+    return Recurrence(*event.rule, start.wall, [this, until, start](std::int64_t wall) {
+        if (until->isDate())
+            return dayOf(wall) > dayOf(until->wall);
+        if (until->kind == DateTime::Kind::floating)
+            return wall > until->wall;
+        DateTime at = start;
+        at.wall = wall;
+        return toUtc(at) > toUtc(*until);
+    });
+}
+
+bool Appointment::isReplaced(std::int64_t wall, std::int64_t start) const {
+    for (const DateTime& exception : master_.exceptions)
+        if (sameOccurrence(exception, wall, start))
+            return true;
+    for (const Event& moved : overrides_)
+        if (sameOccurrence(*moved.recurrenceId, wall, start))
+            return true;
+    return false;
+}
+
+} // namespace devkit::ical

@@ -1,0 +1,95 @@
+// One calendar item read from an iCalendar file: its appointment (a VEVENT), the occurrences
+// of a recurring one with their exceptions and moved occurrences, and its alarms.
+#pragma once
+
+#include "ical_time.h"
+#include "recurrence.h"
+#include "time_zone.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace devkit::ical {
+
+struct Alarm {
+    std::optional<DateTime> absolute; // TRIGGER;VALUE=DATE-TIME; otherwise relative:
+    Duration offset;                  // from the start, or from the end
+    bool fromEnd = false;
+    int repeat = 0; // further alarms, `every` apart
+    Duration every;
+};
+
+// A VEVENT: the appointment itself, or one moved or changed occurrence of it.
+struct Event {
+    std::string uid;
+    std::string summary;  // single line, valid UTF-8
+    std::string location; // single line, valid UTF-8
+    DateTime start;
+    std::optional<DateTime> end;
+    std::optional<Duration> duration;
+    std::optional<DateTime> recurrenceId;
+    std::optional<RecurrenceRule> rule;
+    std::vector<DateTime> exceptions; // EXDATE
+    std::vector<Alarm> alarms;
+};
+
+// An alarm of one occurrence.
+struct AlarmTime {
+    std::int64_t at;    // instant of the alarm
+    std::int64_t start; // instant the occurrence starts
+    const Event* event; // the appointment, or the override that describes the occurrence
+};
+
+// Limits on the work spent on one item, whatever its rule asks for.
+inline constexpr int kMaxOccurrencesScanned = 100000;
+inline constexpr std::size_t kMaxTextBytes = 4096;
+
+class Appointment {
+public:
+    // Reads the first appointment of a file and the overrides that share its UID. Fails, with
+    // a reason, when the file is not iCalendar or holds no appointment with a usable start.
+    static std::optional<Appointment> parse(std::string_view text, std::string& error);
+
+    // Floating times and dates are wall-clock times of the user's zone; without this they are
+    // read as UTC.
+    void setLocalZone(std::function<std::int64_t(std::int64_t wall)> toUtc) {
+        localToUtc_ = std::move(toUtc);
+    }
+
+    const Event& event() const { return master_; }
+    const std::vector<Event>& overrides() const { return overrides_; }
+    bool hasAlarms() const;
+
+    // The earliest alarm at or after `moment`, over every occurrence.
+    std::optional<AlarmTime> nextAlarm(std::int64_t moment) const;
+    // The latest alarm before `moment`.
+    std::optional<AlarmTime> lastAlarmBefore(std::int64_t moment) const;
+
+    std::int64_t toUtc(const DateTime& value) const;
+    // The zone of an event's start: nothing for floating times and dates.
+    const TimeZone* zoneOf(const Event& event) const;
+    // "(GMT+01:00) Europe/Berlin" with the offset in force at `moment`; nothing for floating
+    // times and dates.
+    std::optional<std::string> zoneDescription(const Event& event, std::int64_t moment) const;
+
+private:
+    void alarmsOf(const Event& event, std::int64_t startWall, std::int64_t startUtc, bool absolute,
+                  const std::function<void(const AlarmTime&)>& visit) const;
+    std::int64_t endOf(const Event& event, std::int64_t startWall, std::int64_t startUtc) const;
+    bool sameOccurrence(const DateTime& value, std::int64_t wall, std::int64_t utc) const;
+    // An occurrence of the appointment that an EXDATE removes or an override replaces.
+    bool isReplaced(std::int64_t wall, std::int64_t start) const;
+    Recurrence recurrenceOf(const Event& event) const;
+
+    Event master_;
+    std::vector<Event> overrides_;
+    std::vector<std::shared_ptr<TimeZone>> zones_;
+    std::function<std::int64_t(std::int64_t)> localToUtc_;
+};
+
+} // namespace devkit::ical

@@ -1,0 +1,73 @@
+#include "time_zone.h"
+
+#include "calendar_text.h"
+
+#include <gtest/gtest.h>
+
+namespace devkit::ical {
+namespace {
+
+using test::utc;
+
+TimeZone zoneFrom(const std::string& text) {
+    std::vector<Component> components;
+    std::string error;
+    EXPECT_TRUE(parseComponents(text, components, error)) << error;
+    auto zone = TimeZone::fromComponent(components.at(0));
+    EXPECT_TRUE(zone);
+    return zone ? *zone : TimeZone::fixed("broken", 0);
+}
+
+TEST(TimeZone, OffsetFollowsSummerTime) {
+    const TimeZone berlin = zoneFrom(test::berlinZone);
+    EXPECT_EQ(berlin.id(), "Europe/Berlin");
+    // 2026: summer time from March 29 01:00 UTC to October 25 01:00 UTC.
+    EXPECT_EQ(berlin.offsetAt(utc(2026, 3, 29, 0, 59, 59)), 3600);
+    EXPECT_EQ(berlin.offsetAt(utc(2026, 3, 29, 1, 0)), 7200);
+    EXPECT_EQ(berlin.offsetAt(utc(2026, 10, 25, 0, 59, 59)), 7200);
+    EXPECT_EQ(berlin.offsetAt(utc(2026, 10, 25, 1, 0)), 3600);
+    EXPECT_EQ(berlin.offsetAt(utc(2031, 7, 14, 12, 0)), 7200);
+    EXPECT_EQ(berlin.offsetAt(utc(1969, 7, 14, 12, 0)), 3600); // before the first onset
+
+    // The southern hemisphere's summer spans the turn of the year.
+    const TimeZone sydney = zoneFrom("BEGIN:VTIMEZONE\r\nTZID:Australia/Sydney\r\n"
+                                     "BEGIN:STANDARD\r\nDTSTART:20080406T030000\r\n"
+                                     "TZOFFSETFROM:+1100\r\nTZOFFSETTO:+1000\r\n"
+                                     "RRULE:FREQ=YEARLY;BYMONTH=4;BYDAY=1SU\r\nEND:STANDARD\r\n"
+                                     "BEGIN:DAYLIGHT\r\nDTSTART:20081005T020000\r\n"
+                                     "TZOFFSETFROM:+1000\r\nTZOFFSETTO:+1100\r\n"
+                                     "RRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=1SU\r\nEND:DAYLIGHT\r\n"
+                                     "END:VTIMEZONE\r\n");
+    EXPECT_EQ(sydney.offsetAt(utc(2027, 1, 10, 0, 0)), 11 * 3600);
+    EXPECT_EQ(sydney.offsetAt(utc(2027, 6, 10, 0, 0)), 10 * 3600);
+}
+
+TEST(TimeZone, WallTimesAroundTheChanges) {
+    const TimeZone berlin = zoneFrom(test::berlinZone);
+    EXPECT_EQ(berlin.toUtc(utc(2026, 1, 15, 9, 0)), utc(2026, 1, 15, 8, 0));
+    EXPECT_EQ(berlin.toUtc(utc(2026, 7, 15, 9, 0)), utc(2026, 7, 15, 7, 0));
+    // 02:30 does not exist on March 29: read with the offset before the change.
+    EXPECT_EQ(berlin.toUtc(utc(2026, 3, 29, 2, 30)), utc(2026, 3, 29, 1, 30));
+    // 02:30 happens twice on October 25: the first one, in summer time.
+    EXPECT_EQ(berlin.toUtc(utc(2026, 10, 25, 2, 30)), utc(2026, 10, 25, 0, 30));
+}
+
+TEST(TimeZone, ComponentsWithoutUsableObservancesAreRefused) {
+    std::vector<Component> components;
+    std::string error;
+    ASSERT_TRUE(parseComponents("BEGIN:VTIMEZONE\r\nTZID:X\r\nBEGIN:STANDARD\r\n"
+                                "DTSTART:19700101T000000\r\nTZOFFSETTO:+0100\r\n"
+                                "END:STANDARD\r\nEND:VTIMEZONE\r\n",
+                                components, error));
+    EXPECT_FALSE(TimeZone::fromComponent(components[0]));
+}
+
+TEST(TimeZone, Descriptions) {
+    EXPECT_EQ(describeZone(3600, "Europe/Berlin"), "(GMT+01:00) Europe/Berlin");
+    EXPECT_EQ(describeZone(-(3 * 3600 + 1800), "America/St_Johns"), "(GMT-03:30) America/St_Johns");
+    EXPECT_EQ(describeZone(5 * 3600 + 1800, "Asia/Kolkata"), "(GMT+05:30) Asia/Kolkata");
+    EXPECT_EQ(describeZone(0, "Europe/London"), "(GMT) Europe/London");
+}
+
+} // namespace
+} // namespace devkit::ical

@@ -1,0 +1,50 @@
+// A VTIMEZONE: observances (standard and daylight time) with their onsets, the offset in force
+// at a moment, and the conversion of wall-clock times of the zone to instants.
+#pragma once
+
+#include "content.h"
+#include "recurrence.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace devkit::ical {
+
+struct Observance {
+    bool daylight = false;
+    int offsetFrom = 0;         // seconds east of Greenwich, before the onset
+    int offsetTo = 0;           // and from the onset on
+    std::int64_t startWall = 0; // first onset, wall-clock time in offsetFrom
+    std::optional<RecurrenceRule> rule;
+    std::vector<std::int64_t> onsets; // RDATE, wall-clock times in offsetFrom
+};
+
+class TimeZone {
+public:
+    // A zone of a fixed offset (UTC is offset 0).
+    static TimeZone fixed(std::string id, int offset);
+    // Nothing when the component has no TZID or no usable observance.
+    static std::optional<TimeZone> fromComponent(const Component& component);
+
+    const std::string& id() const { return id_; }
+    // Seconds east of Greenwich in force at the instant.
+    int offsetAt(std::int64_t utc) const;
+    // The instant of a wall-clock time. A time that the zone skips (the hour lost when summer
+    // time begins) is read with the offset before the change; one that occurs twice (the hour
+    // repeated when it ends), as its first occurrence.
+    std::int64_t toUtc(std::int64_t wall) const;
+
+private:
+    // The latest onset at or before `utc` of one observance, as an instant.
+    std::optional<std::int64_t> latestOnset(const Observance& observance, std::int64_t utc) const;
+
+    std::string id_;
+    std::vector<Observance> observances_;
+};
+
+// "(GMT+01:00) Europe/Berlin", "(GMT-03:30) ...", and "(GMT) name" for a zero offset.
+std::string describeZone(int offset, const std::string& name);
+
+} // namespace devkit::ical
