@@ -4,7 +4,7 @@
 #include "handles.h"
 #include "messages.h"
 #include "res/resource.h"
-#include "startup.h"
+#include "window_helpers.h"
 
 #include <cstring>
 #include <memory>

@@ -1,4 +1,5 @@
-// The program's advise sink: MAPI calls OnNotify for events in a watched folder.
+// The program's advise sink: MAPI calls OnNotify for events in a watched folder, and the sink
+// hands them on: a mail sink to the new-mail work, a calendar sink to the calendar's reload.
 #pragma once
 #include <windows.h>
 #include <mapidefs.h>
@@ -20,11 +21,5 @@ public:
 
     LONG refCount = 0;
     HWND window;
-    char sender[255];
-    char subject[255];
-    char body[4096];
     int32_t kind;
-
-private:
-    void onNewMail(const NOTIFICATION& notification);
 };

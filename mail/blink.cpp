@@ -27,7 +27,6 @@ long runningBlinkThreads() {
 }
 
 DWORD WINAPI blinkThread(LPVOID parameter) {
-    ++running;
     const HWND window = static_cast<HWND>(parameter);
     int32_t countdown = blinkCountdown(app->timer);
     int position = 0;
@@ -58,9 +57,14 @@ DWORD WINAPI blinkThread(LPVOID parameter) {
 void startBlinkThread(HWND window) {
     if (blinking.exchange(true))
         return; // the blinking thread sees mailPending and goes on
+    // Counted from before its creation, so that a thread not yet scheduled is counted too:
+    // whoever waits for the count to reach 0 may then free what the thread reads.
+    ++running;
     // The handle is not kept: the thread ends by itself.
-    if (HANDLE thread = CreateThread(nullptr, 0, blinkThread, window, 0, nullptr))
+    if (HANDLE thread = CreateThread(nullptr, 0, blinkThread, window, 0, nullptr)) {
         CloseHandle(thread);
-    else
+    } else {
+        --running;
         blinking = false;
+    }
 }

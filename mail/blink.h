@@ -9,5 +9,5 @@ void startBlinkThread(HWND window);
 
 // How the thread waits between ticks; tests shorten it.
 extern void (*blinkSleep)(DWORD milliseconds);
-// Blink threads running now, for tests and the benchmark.
+// Blink threads started and not yet ended, for tests and the benchmark.
 long runningBlinkThreads();

@@ -1,8 +1,5 @@
 #include "mail_message.h"
 
-#include "app/app_state.h"
-
-#include <cstring>
 #include <vector>
 
 bool OpenedMail::open(IMsgStore* store, ULONG entryIdSize, const BYTE* entryId) {
@@ -37,22 +34,4 @@ const char* textOf(const SPropValue& value, ULONG tag) {
 
 const SBinary* binaryOf(const SPropValue& value, ULONG tag) {
     return value.ulPropTag == tag ? &value.Value.bin : nullptr;
-}
-
-namespace {
-
-void replaceIdentifier(BYTE*& buffer, uint32_t& size, const SBinary* value) {
-    delete[] buffer;
-    size = value ? value->cb : 0;
-    buffer = new BYTE[size ? size : 1];
-    if (size)
-        std::memcpy(buffer, value->lpb, size);
-}
-
-} // namespace
-
-void replaceMailNowShown(const SBinary* entryId, const SBinary* storeId, const SBinary* folderId) {
-    replaceIdentifier(app->currentEntryId, app->currentEntryIdSize, entryId);
-    replaceIdentifier(app->currentStoreId, app->currentStoreIdSize, storeId);
-    replaceIdentifier(app->currentFolderId, app->currentFolderIdSize, folderId);
 }

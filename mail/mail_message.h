@@ -1,4 +1,4 @@
-// A message opened through the default store, its properties, and the mail now shown.
+// A message opened through the default store, and its properties.
 #pragma once
 #include "app/handles.h"
 
@@ -25,15 +25,7 @@ private:
     MapiBuffer<SPropValue> values_;
 };
 
-// The six properties of the mail shown, in the order they are read.
-inline constexpr ULONG shownMailTags[] = {PR_SENDER_NAME, PR_SUBJECT,       PR_BODY,
-                                          PR_ENTRYID,     PR_STORE_ENTRYID, PR_PARENT_ENTRYID};
-
 // A text value, or nothing for a value the store could not give (an error value).
 const char* textOf(const SPropValue& value, ULONG tag);
 // A binary value, or nothing.
 const SBinary* binaryOf(const SPropValue& value, ULONG tag);
-
-// Replaces the identifiers of the mail now shown: entry, store, folder, in that order, each
-// freed and copied anew. An identifier the mail lacks becomes empty.
-void replaceMailNowShown(const SBinary* entryId, const SBinary* storeId, const SBinary* folderId);

@@ -17,7 +17,7 @@ step() {
 }
 
 step "native build" scripts/build.sh native
-step "native tests" ctest --test-dir build/native --output-on-failure -j 2
+step "native tests" ctest --test-dir build/native --output-on-failure -j 2 --timeout 300
 
 fuzz() {
     local fuzzer
@@ -42,7 +42,7 @@ wine_tests() (
     unset DISPLAY # a private Xvfb: tests never pop up windows on a desktop
     source "$root/scripts/wine-session.sh"
     wine_session_start
-    ctest --test-dir build/win64 --output-on-failure -j 1
+    ctest --test-dir build/win64 --output-on-failure -j 1 --timeout 600
 )
 step "wine tests" wine_tests
 

@@ -46,6 +46,10 @@ wine_session_start() {
         # prefix's font folder they load.
         cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     fi
+    # A crashing process ends at once instead of starting Wine's debugger, which would wait
+    # on its crash dialog and hang the run.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        >/dev/null 2>&1
     if [ -n "${TAVINEL_XVFB_PID:-}" ]; then
         # No window manager runs on Xvfb: unmanaged windows spare Wine its 2 s wait for one
         # at every hide.

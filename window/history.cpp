@@ -1,13 +1,12 @@
 #include "history.h"
 
 #include "app/app_state.h"
-#include "mail/mail_message.h"
-#include "mail/notification_text.h"
+#include "mail/mail_display.h"
 #include "window/batched_paint.h"
 
 #include <commctrl.h>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -41,36 +40,21 @@ void selectTopHistoryLine() {
     SendMessageA(app->historyList, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
 }
 
-void addHistoryEntry(uint32_t entryIdSize, const BYTE* entryId) {
+void addHistoryEntry(const MailForDisplay& mail) {
     BatchedPaint paint(app->historyList);
     if (lineCount() >= historyLimit)
         removeHistoryLine(lineCount() - 1);
-    IMsgStore* store = app->store;
-    if (!store)
-        return;
-    OpenedMail mail;
-    if (!mail.open(store, entryIdSize, entryId))
-        return;
-    constexpr ULONG lineTags[] = {PR_SENDER_NAME, PR_SUBJECT, PR_ENTRYID};
-    if (FAILED(mail.read(lineTags)))
-        return;
-    char sender[historyTextCapacity] = {}, subject[historyTextCapacity] = {};
-    boundedCopy(subject, sizeof subject, textOf(mail[1], PR_SUBJECT));
-    boundedCopy(sender, sizeof sender, textOf(mail[0], PR_SENDER_NAME));
-
-    // The line keeps the identifier the mail itself gives (the caller's when it gives none).
-    const SBinary* own = binaryOf(mail[2], PR_ENTRYID);
-    const SBinary fallback{entryIdSize, const_cast<BYTE*>(entryId)};
-    const SBinary& id = own ? *own : fallback;
-    auto* record = new HistoryItem{new BYTE[id.cb ? id.cb : 1], id.cb};
-    if (id.cb)
-        std::memcpy(record->entryId, id.lpb, id.cb);
+    std::string sender = mail.sender, subject = mail.subject; // the control takes them unconst
+    const size_t size = mail.entryId.size();
+    auto* record = new HistoryItem{new BYTE[size ? size : 1], uint32_t(size)};
+    if (size)
+        std::memcpy(record->entryId, mail.entryId.data(), size);
 
     LVITEMA line{};
     line.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
     line.iItem = 0;
-    line.pszText = sender;
-    line.cchTextMax = int(std::strlen(sender));
+    line.pszText = sender.data();
+    line.cchTextMax = int(sender.size());
     line.lParam = reinterpret_cast<LPARAM>(record);
     const int index =
         int(SendMessageA(app->historyList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&line)));
@@ -83,7 +67,7 @@ void addHistoryEntry(uint32_t entryIdSize, const BYTE* entryId) {
     column.mask = LVIF_TEXT;
     column.iItem = index;
     column.iSubItem = 1;
-    column.pszText = subject;
+    column.pszText = subject.data();
     SendMessageA(app->historyList, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&column));
 }
 
@@ -99,33 +83,12 @@ void showHistoryEntry(HistoryLine which) {
     if (!item)
         return;
 
-    auto dropLine = [&] {
+    MailForDisplay mail;
+    if (!readMailForDisplay(app->store, item->entryIdSize, item->entryId, mail)) {
         removeHistoryLine(index);
         selectTopHistoryLine();
-    };
-    OpenedMail mail;
-    if (!mail.open(app->store, item->entryIdSize, item->entryId)) {
-        dropLine();
         return;
     }
-    if (FAILED(mail.read(shownMailTags))) {
-        mail.close();
-        dropLine();
-        return;
-    }
-    char sender[historyTextCapacity] = {}, subject[historyTextCapacity] = {};
-    char body[4096] = {};
-    boundedCopy(sender, sizeof sender, textOf(mail[0], PR_SENDER_NAME));
-    boundedCopy(subject, sizeof subject, textOf(mail[1], PR_SUBJECT));
-    boundedCopy(body, bodyCopyLimit, textOf(mail[2], PR_BODY));
-    replaceMailNowShown(binaryOf(mail[3], PR_ENTRYID), binaryOf(mail[4], PR_STORE_ENTRYID),
-                        binaryOf(mail[5], PR_PARENT_ENTRYID));
-    mail.close();
-
     BatchedPaint paint(app->mainWindow);
-    char senderLine[historyTextCapacity + 32];
-    std::snprintf(senderLine, sizeof senderLine, "New mail from: %s", sender);
-    SetWindowTextA(app->senderLabel, senderLine);
-    SetWindowTextA(app->subjectLabel, subject);
-    SetWindowTextA(app->previewEdit, body);
+    showMail(mail, "New mail from: " + mail.sender);
 }

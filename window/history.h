@@ -11,8 +11,11 @@ struct HistoryItem {
 
 inline constexpr int historyLimit = 20;
 
-// Adds the mail at the top, after removing the oldest line when the list is full.
-void addHistoryEntry(uint32_t entryIdSize, const BYTE* entryId);
+struct MailForDisplay;
+
+// Adds the mail at the top, after removing the oldest line when the list is full. The line
+// shows the sender and subject already read for the window, so the two never disagree.
+void addHistoryEntry(const MailForDisplay& mail);
 
 // Which line showHistoryEntry shows: the focused one after a click, the selected one after a
 // deletion.

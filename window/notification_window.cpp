@@ -5,7 +5,7 @@
 #include "app/messages.h"
 #include "app/setup_dialog.h"
 #include "app/splash.h"
-#include "app/startup.h"
+#include "app/window_helpers.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
 #include "window/history.h"

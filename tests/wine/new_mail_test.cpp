@@ -1,5 +1,6 @@
 // New mail in this process: the session on a kit store, the handler, the history and blinking.
 #include "app/app_state.h"
+#include "mail/advise_sink.h"
 #include "mail/blink.h"
 #include "mail_fixture.h"
 #include "res/resource.h"
@@ -76,6 +77,29 @@ TEST_F(NewMail, MissingSenderLeavesItEmpty) {
     ASSERT_TRUE(mail.waitForSenderLine(before));
     EXPECT_TRUE(mail.senderLine().ends_with("New mail from: ")) << mail.senderLine();
     EXPECT_EQ(mail.subjectLine(), "anonymous");
+}
+
+TEST_F(NewMail, EveryNewMailOfOneCallIsAnnouncedInOrder) {
+    app->paused = 1; // the store's own notifications go unheard; the call below is the test's
+    const std::string first = mail.deliver("first@example.org", "first");
+    const std::string second = mail.deliver("second@example.org", "second");
+    wt::pumpFor(500);
+    app->paused = 0;
+    devkit::Bytes ids[] = {mail.messageId(first), mail.messageId(second)};
+    NOTIFICATION batch[3] = {};
+    batch[0].ulEventType = fnevObjectModified;
+    for (int i = 0; i < 2; ++i) {
+        batch[i + 1].ulEventType = fnevNewMail;
+        batch[i + 1].info.newmail.cbEntryID = ULONG(ids[i].size());
+        batch[i + 1].info.newmail.lpEntryID = reinterpret_cast<ENTRYID*>(ids[i].data());
+    }
+    AdviseSink sink(mail.window, AdviseSink::mailSink);
+    EXPECT_EQ(sink.OnNotify(3, batch), ULONG(S_OK));
+    ASSERT_EQ(mail.historyCount(), 2);
+    EXPECT_EQ(mail.historyText(0, 1), "second");
+    EXPECT_EQ(mail.historyText(1, 1), "first");
+    EXPECT_EQ(mail.subjectLine(), "second");
+    EXPECT_EQ(mail.currentEntryId(), ids[1]);
 }
 
 // How the window is presented

@@ -1,0 +1,4 @@
+#include "calendar_reload.h"
+
+// Nothing to rebuild until reminders exist.
+void reloadCalendar() {}
