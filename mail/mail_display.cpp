@@ -43,7 +43,9 @@ bool readMailForDisplay(IMsgStore* store, ULONG entryIdSize, const BYTE* entryId
     MailForDisplay read;
     read.sender = boundedText(textOf(message[0], PR_SENDER_NAME), historyTextCapacity);
     read.subject = boundedText(textOf(message[1], PR_SUBJECT), historyTextCapacity);
-    read.body = boundedText(textOf(message[2], PR_BODY), bodyCopyLimit);
+    read.body = needsStream(message[2], PR_BODY)
+                    ? message.readText(PR_BODY, bodyCopyLimit)
+                    : boundedText(textOf(message[2], PR_BODY), bodyCopyLimit);
     const SBinary opened{entryIdSize, const_cast<BYTE*>(entryId)};
     const SBinary* own = binaryOf(message[3], PR_ENTRYID);
     read.entryId = bytesOf(own ? own : &opened);

@@ -2,6 +2,7 @@
 
 #include "advise_sink.h"
 #include "app/app_state.h"
+#include "app/failure_trace.h"
 #include "app/handles.h"
 
 #include <mapidefs.h>
@@ -32,8 +33,8 @@ ENTRYID* asEntryId(const SBinary& binary) {
 // The row set of one row at `index`, or nothing when a call fails.
 RowSetPtr rowAt(IMAPITable* table, ULONG index) {
     SRowSet* rows = nullptr;
-    if (FAILED(table->SeekRow(BOOKMARK_BEGINNING, LONG(index), nullptr)) ||
-        FAILED(table->QueryRows(1, 0, &rows)))
+    if (failed("IMAPITable::SeekRow", table->SeekRow(BOOKMARK_BEGINNING, LONG(index), nullptr)) ||
+        failed("IMAPITable::QueryRows", table->QueryRows(1, 0, &rows)))
         return nullptr;
     return RowSetPtr(rows);
 }
@@ -48,7 +49,7 @@ const SPropValue* onlyValue(const SRowSet* rows, ULONG tag) {
 // A copy of an identifier in a MAPI buffer.
 MapiBuffer<BYTE> mapiCopy(const SBinary& binary) {
     void* copy = nullptr;
-    if (FAILED(MAPIAllocateBuffer(binary.cb ? binary.cb : 1, &copy)))
+    if (failed("MAPIAllocateBuffer", MAPIAllocateBuffer(binary.cb ? binary.cb : 1, &copy)))
         return nullptr;
     std::memcpy(copy, binary.lpb, binary.cb);
     return MapiBuffer<BYTE>(static_cast<BYTE*>(copy));
@@ -59,7 +60,7 @@ bool watch(IMsgStore* store, ULONG size, ENTRYID* id, AdviseSink::Kind kind, Adv
     auto* sink = new AdviseSink(app->mainWindow, kind);
     field = sink;
     ULONG connection = 0; // never unadvised
-    if (FAILED(store->Advise(size, id, adviseMask, sink, &connection))) {
+    if (failed("IMsgStore::Advise", store->Advise(size, id, adviseMask, sink, &connection))) {
         sink->AddRef();
         sink->Release();
         field = nullptr;
@@ -72,13 +73,17 @@ bool watch(IMsgStore* store, ULONG size, ENTRYID* id, AdviseSink::Kind kind, Adv
 MapiBuffer<BYTE> defaultStoreId(IMAPISession* session, ULONG& size) {
     ComPtr<IMAPITable> table;
     ULONG count = 0;
-    if (FAILED(session->GetMsgStoresTable(0, table.put())) ||
-        FAILED(table->GetRowCount(0, &count)) || count == 0)
+    if (failed("IMAPISession::GetMsgStoresTable", session->GetMsgStoresTable(0, table.put())) ||
+        failed("IMAPITable::GetRowCount", table->GetRowCount(0, &count)))
         return nullptr;
+    if (count == 0) {
+        traceFailure("IMAPISession::GetMsgStoresTable", "no stores");
+        return nullptr;
+    }
     Tags<1> defaultColumn{1, {PR_DEFAULT_STORE}};
     ULONG found = count;
     for (ULONG i = 0; i < count && found == count; ++i) {
-        if (FAILED(table->SetColumns(defaultColumn.get(), 0)))
+        if (failed("IMAPITable::SetColumns", table->SetColumns(defaultColumn.get(), 0)))
             return nullptr;
         RowSetPtr row = rowAt(table.get(), i);
         if (!row)
@@ -87,15 +92,21 @@ MapiBuffer<BYTE> defaultStoreId(IMAPISession* session, ULONG& size) {
             value && value->Value.b)
             found = i;
     }
-    if (found == count)
+    if (found == count) {
+        traceFailure("IMAPISession::GetMsgStoresTable", "no default store");
         return nullptr;
+    }
     Tags<1> idColumn{1, {PR_ENTRYID}};
-    if (FAILED(table->SetColumns(idColumn.get(), 0)))
+    if (failed("IMAPITable::SetColumns", table->SetColumns(idColumn.get(), 0)))
         return nullptr;
     RowSetPtr row = rowAt(table.get(), found);
-    const SPropValue* id = onlyValue(row.get(), PR_ENTRYID);
-    if (!id)
+    if (!row)
         return nullptr;
+    const SPropValue* id = onlyValue(row.get(), PR_ENTRYID);
+    if (!id) {
+        traceFailure("IMAPITable::QueryRows", "the default store has no PR_ENTRYID");
+        return nullptr;
+    }
     size = id->Value.bin.cb;
     return mapiCopy(id->Value.bin);
 }
@@ -114,56 +125,65 @@ bool ensureIpmSubtree(IMsgStore* store) {
 
     ComPtr<IMAPIFolder> root;
     ULONG type = 0;
-    if (FAILED(store->OpenEntry(0, nullptr, nullptr, MAPI_MODIFY, &type, root.putAs<IUnknown>())))
+    if (failed("IMsgStore::OpenEntry",
+               store->OpenEntry(0, nullptr, nullptr, MAPI_MODIFY, &type, root.putAs<IUnknown>())))
         return false;
     ComPtr<IMAPIFolder> folder;
     char name[] = "IPM_SUBTREE";
-    if (FAILED(root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, OPEN_IF_EXISTS,
+    if (failed("IMAPIFolder::CreateFolder",
+               root->CreateFolder(FOLDER_GENERIC, name, nullptr, nullptr, OPEN_IF_EXISTS,
                                   folder.put())))
         return false;
     root.reset();
-    if (FAILED(folder->SaveChanges(KEEP_OPEN_READONLY)))
+    if (failed("IMAPIProp::SaveChanges", folder->SaveChanges(KEEP_OPEN_READONLY)))
         return false;
     Tags<1> idTag{1, {PR_ENTRYID}};
-    if (FAILED(folder->GetProps(idTag.get(), 0, &count, &values)))
+    if (failed("IMAPIProp::GetProps", folder->GetProps(idTag.get(), 0, &count, &values)))
         return false;
     MapiBuffer<SPropValue> id(values);
     folder.reset();
     if (values && count == 1 && values[0].ulPropTag == PR_ENTRYID) {
         values[0].ulPropTag = PR_IPM_SUBTREE_ENTRYID;
-        if (FAILED(store->SetProps(1, values, nullptr)))
+        if (failed("IMsgStore::SetProps", store->SetProps(1, values, nullptr)))
             return false;
     }
     return true;
 }
 
-// One mail sink on the Inbox and one on each of its direct subfolders.
+// One mail sink on the Inbox and one on each of its direct subfolders. An Inbox that cannot be
+// found, opened or registered on fails the start: the program would otherwise sit in the tray
+// as if it watched, and never announce a mail.
 bool watchInbox(IMsgStore* store) {
-    // Reading the receive folder, opening the Inbox and registering on it are not checked:
-    // a store without them simply has nothing to announce.
     ULONG size = 0;
     ENTRYID* id = nullptr;
     char* explicitClass = nullptr;
     char ipm[] = "IPM";
-    store->GetReceiveFolder(ipm, 0, &size, &id, &explicitClass);
+    const HRESULT found = store->GetReceiveFolder(ipm, 0, &size, &id, &explicitClass);
     MapiBuffer<ENTRYID> inboxId(id);
     MapiBuffer<char> inboxClass(explicitClass);
+    if (failed("IMsgStore::GetReceiveFolder", found))
+        return false;
+    if (!id) { // a null identifier would mean the whole store
+        traceFailure("IMsgStore::GetReceiveFolder", "no Inbox");
+        return false;
+    }
     ComPtr<IMAPIFolder> inbox;
     ULONG type = 0;
-    if (!id)
-        return true; // no Inbox: nothing to watch (a null identifier would mean the whole store)
-    store->OpenEntry(size, id, nullptr, openFolderFlags, &type, inbox.putAs<IUnknown>());
-    watch(store, size, id, AdviseSink::mailSink, app->inboxSink);
-    if (!inbox)
-        return true;
+    if (failed("IMsgStore::OpenEntry", store->OpenEntry(size, id, nullptr, openFolderFlags, &type,
+                                                        inbox.putAs<IUnknown>())))
+        return false;
+    if (!watch(store, size, id, AdviseSink::mailSink, app->inboxSink))
+        return false;
 
     // A subfolder whose row cannot be read, or has no identifier, is skipped.
     ComPtr<IMAPITable> subfolders;
     ULONG count = 0;
     Tags<1> idColumn{1, {PR_ENTRYID}};
-    if (FAILED(inbox->GetHierarchyTable(0, subfolders.put())) ||
-        FAILED(subfolders->SetColumns(idColumn.get(), 0)) ||
-        FAILED(subfolders->GetRowCount(0, &count)))
+    // The Inbox itself is watched: a hierarchy that cannot be read only leaves its subfolders
+    // unwatched.
+    if (failed("IMAPIFolder::GetHierarchyTable", inbox->GetHierarchyTable(0, subfolders.put())) ||
+        failed("IMAPITable::SetColumns", subfolders->SetColumns(idColumn.get(), 0)) ||
+        failed("IMAPITable::GetRowCount", subfolders->GetRowCount(0, &count)))
         return true;
     for (ULONG i = 0; i < count; ++i) {
         RowSetPtr row = rowAt(subfolders.get(), i);
@@ -195,7 +215,12 @@ bool watchCalendars(IMsgStore* store) {
         store->OpenEntry(values[0].Value.bin.cb, asEntryId(values[0].Value.bin), nullptr,
                          openFolderFlags, &type, subtree.putAs<IUnknown>());
     ComPtr<IMAPITable> folders;
-    if (!subtree || FAILED(subtree->GetHierarchyTable(MAPI_DEFERRED_ERRORS, folders.put())))
+    if (!subtree) {
+        traceFailure("IMsgStore::OpenEntry", "no IPM subtree for the calendar");
+        return false;
+    }
+    if (failed("IMAPIFolder::GetHierarchyTable",
+               subtree->GetHierarchyTable(MAPI_DEFERRED_ERRORS, folders.put())))
         return false;
     Tags<2> columns{2, {PR_ENTRYID, PR_DISPLAY_NAME_A}};
     folders->SetColumns(columns.get(), 0);
@@ -229,11 +254,14 @@ bool watchCalendars(IMsgStore* store) {
 
 int startMailSession() {
     HRESULT result = MAPIInitialize(nullptr);
+    const char* call = "MAPIInitialize";
     IMAPISession* session = nullptr; // lives until the process ends
-    if (SUCCEEDED(result))
+    if (SUCCEEDED(result)) {
+        call = "MAPILogonEx";
         result = MAPILogonEx(reinterpret_cast<ULONG_PTR>(app->splashWindow.load()), nullptr,
                              nullptr, logonFlags, &session);
-    if (FAILED(result)) {
+    }
+    if (failed(call, result)) {
         if (result != MAPI_E_USER_CANCEL)
             MessageBoxA(nullptr, "Cannot establish a messaging session", "Error", MB_OK);
         return 0;
@@ -244,7 +272,8 @@ int startMailSession() {
     if (!storeId)
         return 0;
     IMsgStore* store = nullptr; // lives until the process ends
-    if (FAILED(session->OpenMsgStore(0, idSize, reinterpret_cast<ENTRYID*>(storeId.get()), nullptr,
+    if (failed("IMAPISession::OpenMsgStore",
+               session->OpenMsgStore(0, idSize, reinterpret_cast<ENTRYID*>(storeId.get()), nullptr,
                                      MDB_WRITE, &store)))
         return 0;
     if (!ensureIpmSubtree(store) || !watchInbox(store))
@@ -255,8 +284,8 @@ int startMailSession() {
     ComPtr<IMAPIFolder> root;
     ComPtr<IMAPITable> rootFolders;
     ULONG type = 0;
-    if (FAILED(
-            store->OpenEntry(0, nullptr, nullptr, openFolderFlags, &type, root.putAs<IUnknown>())))
+    if (failed("IMsgStore::OpenEntry", store->OpenEntry(0, nullptr, nullptr, openFolderFlags, &type,
+                                                        root.putAs<IUnknown>())))
         return 0;
     root->GetHierarchyTable(MAPI_DEFERRED_ERRORS, rootFolders.put());
 

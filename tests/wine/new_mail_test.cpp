@@ -1,7 +1,10 @@
 // New mail in this process: the session on a kit store, the handler, the history and blinking.
 #include "app/app_state.h"
+#include "app/failure_trace.h"
 #include "mail/advise_sink.h"
 #include "mail/blink.h"
+#include "mail/mail_message.h"
+#include "mail/notification_text.h"
 #include "mail_fixture.h"
 #include "res/resource.h"
 #include "window/history.h"
@@ -11,9 +14,30 @@
 #include <gtest/gtest.h>
 #include <mapix.h>
 
+#include <algorithm>
 #include <regex>
 
 namespace {
+
+// The failure trace's lines while it lives.
+class TraceRecorder {
+public:
+    TraceRecorder() {
+        lines().clear();
+        traceOutput = &record;
+    }
+    ~TraceRecorder() { traceOutput = &OutputDebugStringA; }
+    static std::vector<std::string>& lines() {
+        static std::vector<std::string> seen;
+        return seen;
+    }
+    bool saw(const std::string& line) const {
+        return std::find(lines().begin(), lines().end(), line) != lines().end();
+    }
+
+private:
+    static void WINAPI record(LPCSTR line) { lines().push_back(line); }
+};
 
 class NewMail : public ::testing::Test {
 protected:
@@ -102,6 +126,81 @@ TEST_F(NewMail, EveryNewMailOfOneCallIsAnnouncedInOrder) {
     EXPECT_EQ(mail.currentEntryId(), ids[1]);
 }
 
+// A mail that cannot be read changes nothing: the window, the mail now shown and the history
+// go on agreeing with each other.
+TEST(NewMailFaults, UnreadableMailLeavesWindowIdentifiersAndHistoryAsTheyWere) {
+    wt::MailFixture mail;
+    TraceRecorder trace;
+    mail.store.setFaults("IMessage::GetProps#2=0x80004005");
+    ASSERT_EQ(mail.start(), 1);
+    const std::string first = mail.deliver("first@example.org", "first");
+    ASSERT_TRUE(wt::pumpUntil([&] { return mail.currentEntryId() == mail.messageId(first); }));
+    const std::string line = mail.senderLine();
+    mail.deliver("second@example.org", "unreadable");
+    ASSERT_TRUE(wt::pumpUntil(
+        [&] { return trace.saw("Tavinel: IMessage::GetProps failed: 0x80004005\n"); }));
+    EXPECT_EQ(mail.senderLine(), line);
+    EXPECT_EQ(mail.subjectLine(), "first");
+    EXPECT_EQ(mail.currentEntryId(), mail.messageId(first));
+    EXPECT_EQ(mail.historyCount(), 1);
+}
+
+// Stores give the body of a long mail only as a stream.
+struct StreamedBody : IMAPIProp {
+    explicit StreamedBody(std::string text, HRESULT opening = S_OK)
+        : text(std::move(text)), opening(opening) {}
+    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return 1; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP OpenProperty(ULONG tag, LPCIID iid, ULONG, ULONG, LPUNKNOWN* object) override {
+        if (FAILED(opening) || tag != PR_BODY || !IsEqualIID(*iid, IID_IStream))
+            return FAILED(opening) ? opening : MAPI_E_NO_SUPPORT;
+        IStream* stream = nullptr;
+        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
+            return E_OUTOFMEMORY;
+        stream->Write(text.data(), ULONG(text.size()), nullptr);
+        stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+        *object = stream;
+        return S_OK;
+    }
+    // The rest is never called.
+#define NOT_CALLED(name, ...)                                                                      \
+    STDMETHODIMP name(__VA_ARGS__) override {                                                      \
+        return E_NOTIMPL;                                                                          \
+    }
+    NOT_CALLED(GetLastError, HRESULT, ULONG, LPMAPIERROR*)
+    NOT_CALLED(SaveChanges, ULONG)
+    NOT_CALLED(GetProps, LPSPropTagArray, ULONG, ULONG*, LPSPropValue*)
+    NOT_CALLED(GetPropList, ULONG, LPSPropTagArray*)
+    NOT_CALLED(SetProps, ULONG, LPSPropValue, LPSPropProblemArray*)
+    NOT_CALLED(DeleteProps, LPSPropTagArray, LPSPropProblemArray*)
+    NOT_CALLED(CopyTo, ULONG, LPCIID, LPSPropTagArray, ULONG, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+               LPSPropProblemArray*)
+    NOT_CALLED(CopyProps, LPSPropTagArray, ULONG, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
+               LPSPropProblemArray*)
+    NOT_CALLED(GetNamesFromIDs, LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**)
+    NOT_CALLED(GetIDsFromNames, ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*)
+#undef NOT_CALLED
+    std::string text;
+    HRESULT opening;
+};
+
+TEST(LongMail, BodyTheStoreWillNotGiveAtOnceIsReadAsAStream) {
+    SPropValue tooLarge{PROP_TAG(PT_ERROR, PROP_ID(PR_BODY)), 0, {}};
+    tooLarge.Value.err = MAPI_E_NOT_ENOUGH_MEMORY;
+    EXPECT_TRUE(needsStream(tooLarge, PR_BODY));
+    tooLarge.Value.err = MAPI_E_NOT_FOUND; // a mail without a body: nothing to read
+    EXPECT_FALSE(needsStream(tooLarge, PR_BODY));
+
+    StreamedBody longMail(std::string(3000, 'a') + std::string(3000, 'b'));
+    const std::string preview = readTextStream(&longMail, PR_BODY, bodyCopyLimit);
+    EXPECT_EQ(preview, std::string(3000, 'a') + std::string(1089, 'b'));
+    StreamedBody refused("never read", MAPI_E_NO_ACCESS);
+    TraceRecorder trace;
+    EXPECT_EQ(readTextStream(&refused, PR_BODY, bodyCopyLimit), "");
+    EXPECT_TRUE(trace.saw("Tavinel: IMAPIProp::OpenProperty failed: 0x80070005\n"));
+}
+
 // How the window is presented
 
 TEST_F(NewMail, ShownCollapsedOrExpandedAsRecorded) {
@@ -165,6 +264,15 @@ TEST(MailSession, WatchesTheInboxAndItsDirectSubfoldersOnly) {
     ASSERT_TRUE(mail.waitForSenderLine(""));
     EXPECT_EQ(mail.subjectLine(), "in Three");
     EXPECT_NE(app->inboxSink, nullptr);
+}
+
+TEST(MailSession, AFailedInboxWatchFailsTheStartAndTracesTheCall) {
+    wt::MailFixture mail;
+    TraceRecorder trace;
+    mail.store.setFaults("IMsgStore::Advise#1=0x80004005");
+    EXPECT_EQ(mail.start(), 0);
+    EXPECT_EQ(trace.lines(),
+              std::vector<std::string>{"Tavinel: IMsgStore::Advise failed: 0x80004005\n"});
 }
 
 TEST(MailSession, CreatesTheIpmSubtreeOnceWhenTheStoreLacksIt) {
