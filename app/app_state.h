@@ -51,11 +51,17 @@ struct AppState {
     std::atomic<BYTE*> reminderFired{};
     std::atomic<int32_t> reminderCount{};
     std::atomic<BYTE**> reminderEntryIds{};
-    std::atomic<BYTE*> reminderEntryIdSizes{};
-    std::atomic<ULONG> reminderTimeTag{}; // 0 until resolved
+    std::atomic<ULONG*> reminderEntryIdSizes{}; // whole lengths: identifiers may be long
+    std::atomic<ULONG> reminderTimeTag{};       // 0 until resolved
     std::atomic<ULONG> timeZoneTag{};
     std::atomic<ULONG> locationTag{};
     std::atomic<uint32_t> timer{}; // "Timer", auto-hide delay in seconds
+
+    // The reminder clock's stop request (manual reset, made by the first calendar load), and
+    // the moment of its last complete pass: a reload takes the table from there, so that no
+    // reminder falls between two tables.
+    HANDLE reminderStop{};
+    std::atomic<uint64_t> reminderCompared{};
 };
 
 static_assert(std::atomic<uint32_t>::is_always_lock_free && sizeof(std::atomic<uint32_t>) == 4);

@@ -7,6 +7,7 @@
 #include "setup_dialog.h"
 #include "splash.h"
 #include "window_helpers.h"
+#include "calendar/calendar_loading.h"
 #include "mail/mail_session.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
@@ -96,7 +97,9 @@ int runTavinel(HINSTANCE instance, const char* commandTail) {
         shutDown(instance);
         return 0;
     }
-    // Calendar reminders and forced delivery start here when they are configured.
+    if (app->calendar)
+        loadCalendar();
+    // Forced delivery starts here, after the calendar, when it is configured.
 
     PostThreadMessageA(splashThreadId, WM_SPLASH_CLOSE, 0, 0);
     trimWorkingSet();

@@ -1,4 +1,10 @@
 #include "calendar_reload.h"
 
-// Nothing to rebuild until reminders exist.
-void reloadCalendar() {}
+#include "calendar_loading.h"
+#include "reminder_clock.h"
+
+// The old clock has ended before the table it reads is freed.
+void reloadCalendar() {
+    stopReminderClock();
+    loadCalendar();
+}

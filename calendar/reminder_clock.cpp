@@ -1,0 +1,120 @@
+#include "reminder_clock.h"
+
+#include "app/app_state.h"
+#include "app/handles.h"
+#include "app/window_helpers.h"
+#include "file_time.h"
+#include "reminder_text.h"
+#include "reminder_window.h"
+
+#include <mapidefs.h>
+#include <mapitags.h>
+
+#include <new>
+#include <string_view>
+
+namespace {
+
+constexpr DWORD passInterval = 20000; // ms
+constexpr ULONG openItemFlags = MAPI_MODIFY | MAPI_DEFERRED_ERRORS;
+constexpr size_t zoneDescriptionLimit = 255;
+
+bool stopRequested() {
+    return app->reminderStop && WaitForSingleObject(app->reminderStop, 0) == WAIT_OBJECT_0;
+}
+
+const char* textOf(const SPropValue* values, size_t index, ULONG tag) {
+    return values && tag && values[index].ulPropTag == tag ? values[index].Value.lpszA : nullptr;
+}
+
+// Reads the item's subject, reminder time, time-zone description and location and starts its
+// reminder window. An item that can no longer be opened (removed before the reload reached
+// the table) shows nothing; a missing property leaves its text empty, and without its own
+// reminder time the table's is shown.
+void announce(const BYTE* id, ULONG size, Ticks tableTime) {
+    IMsgStore* store = app->store;
+    ComPtr<IMessage> item;
+    ULONG type = 0;
+    if (!store ||
+        FAILED(store->OpenEntry(size, reinterpret_cast<ENTRYID*>(const_cast<BYTE*>(id)), nullptr,
+                                openItemFlags, &type, item.putAs<IUnknown>())) ||
+        !item)
+        return;
+    const ULONG timeTag = app->reminderTimeTag, zoneTag = app->timeZoneTag,
+                locationTag = app->locationTag;
+    struct {
+        ULONG count = 4;
+        ULONG tags[4];
+    } wanted{4, {PR_SUBJECT_A, timeTag, zoneTag, locationTag}};
+    ULONG count = 0;
+    SPropValue* read = nullptr;
+    const HRESULT result =
+        item->GetProps(reinterpret_cast<SPropTagArray*>(&wanted), 0, &count, &read);
+    MapiBuffer<SPropValue> values(read);
+    if (FAILED(result) || count != 4)
+        read = nullptr;
+
+    const Ticks time =
+        read && timeTag && read[1].ulPropTag == timeTag ? ticksOf(read[1].Value.ft) : tableTime;
+    std::string_view zone;
+    if (const char* description = textOf(read, 2, zoneTag))
+        zone = std::string_view(description).substr(0, zoneDescriptionLimit);
+    char* block = new (std::nothrow) char[reminderBlockSize];
+    if (!block)
+        return;
+    writeReminderBlock(block, textOf(read, 0, PR_SUBJECT_A), textOf(read, 3, locationTag),
+                       reminderDateLine(time, zoneOffsetMinutes(zone)));
+    if (HANDLE thread = CreateThread(nullptr, 0, reminderWindowThread, block, 0, nullptr))
+        CloseHandle(thread); // the window's thread ends by itself
+    else
+        delete[] block;
+}
+
+} // namespace
+
+bool reminderPass(Ticks now) {
+    const int count = app->reminderCount;
+    const FILETIME* times = app->reminderTimes;
+    BYTE* fired = app->reminderFired;
+    BYTE* const* ids = app->reminderEntryIds;
+    const ULONG* sizes = app->reminderEntryIdSizes;
+    for (int i = 0; i < count; ++i) {
+        const Ticks time = ticksOf(times[i]);
+        if (fired[i] || !isDue(time, now))
+            continue;
+        if (stopRequested())
+            return false; // the rest of this pass is left to the next table's clock
+        fired[i] = 1;     // before the item is read: a failing item is not retried
+        announce(ids[i], sizes[i], time);
+    }
+    app->reminderCompared = now;
+    return true;
+}
+
+DWORD WINAPI reminderClock(void*) {
+    for (;;) {
+        trimWorkingSet();
+        if (WaitForSingleObject(app->reminderStop, passInterval) != WAIT_TIMEOUT)
+            return 0;
+        reminderPass(presentTicks());
+    }
+}
+
+void startReminderClock() {
+    stopReminderClock();
+    if (!app->reminderStop)
+        app->reminderStop = CreateEventA(nullptr, TRUE, FALSE, nullptr); // lives with the record
+    // Without a stop event a clock could not be stopped before the next reload: none starts.
+    if (app->reminderStop)
+        app->reminderThread = CreateThread(nullptr, 0, reminderClock, nullptr, 0, nullptr);
+}
+
+void stopReminderClock() {
+    if (!app->reminderThread)
+        return;
+    SetEvent(app->reminderStop);
+    WaitForSingleObject(app->reminderThread, INFINITE);
+    CloseHandle(app->reminderThread);
+    app->reminderThread = nullptr;
+    ResetEvent(app->reminderStop);
+}

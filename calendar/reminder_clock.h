@@ -1,0 +1,22 @@
+// The reminder clock: a thread that announces the reminders of the table as they fall due.
+#pragma once
+#include "reminder_time.h"
+
+#include <windows.h>
+
+// Every 20 seconds a pass over the table, until the stop event is set.
+DWORD WINAPI reminderClock(void*);
+
+// One pass at the moment `now`: each reminder that is due and not yet announced is marked
+// announced and, when its item can still be opened, shown in a reminder window of its own, in
+// table order. False when a stop request ended the pass early; otherwise the pass's moment
+// becomes the one a reload starts from.
+bool reminderPass(Ticks now);
+
+// Starts the clock thread for the present table, making the stop event on first use.
+void startReminderClock();
+
+// Asks the running clock to stop and waits for its thread to end: afterwards nothing reads the
+// table and no further reminder window starts. Windows already open stay open. Does nothing
+// when no clock runs.
+void stopReminderClock();
