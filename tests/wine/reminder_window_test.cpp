@@ -71,9 +71,14 @@ TEST_F(ReminderWindow, EachReminderHasItsOwnWindowTheNewestOnTop) {
     open("First", "", "");
     ASSERT_EQ(wt::waitForReminders(self, 1).size(), 1u);
     open("Second", "", "");
-    const auto windows = wt::waitForReminders(self, 2);
+    // Shown first, then raised to the top of the topmost windows: wait for the raise.
+    std::vector<HWND> windows;
+    EXPECT_TRUE(wt::pumpUntil([&] {
+        windows = wt::reminderWindows(self);
+        return windows.size() == 2 &&
+               wt::reminderLines(windows[0]).appointment == "Appointment: Second";
+    }));
     ASSERT_EQ(windows.size(), 2u);
-    EXPECT_EQ(wt::reminderLines(windows[0]).appointment, "Appointment: Second");
     EXPECT_EQ(wt::reminderLines(windows[1]).appointment, "Appointment: First");
 
     PostMessageA(windows[0], WM_COMMAND, IDOK, 0);
