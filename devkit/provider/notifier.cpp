@@ -58,7 +58,7 @@ HRESULT Notifier::start(bool multithreaded) {
 
 void Notifier::stop() {
     std::vector<Registration> registrations;
-    std::map<Store*, std::unique_ptr<Watcher>> watchers;
+    std::map<Store*, std::shared_ptr<Watcher>> watchers;
     HWND window;
     {
         std::lock_guard guard(lock_);
@@ -75,19 +75,28 @@ void Notifier::stop() {
         registration.sink->Release();
 }
 
+std::shared_ptr<Watcher> Notifier::watcher(const std::shared_ptr<Store>& store) {
+    std::lock_guard guard(lock_);
+    auto& watcher = watchers_[store.get()];
+    if (!watcher)
+        watcher = std::make_shared<Watcher>(
+            store, [this, store](std::vector<Notice> notices) { post(store, std::move(notices)); });
+    return watcher;
+}
+
 HRESULT Notifier::advise(const std::shared_ptr<Store>& store,
                          const std::optional<std::string>& folder, ULONG mask,
                          IMAPIAdviseSink* sink, ULONG* connection) {
-    std::lock_guard guard(lock_);
-    if (!window_ && !multithreaded_)
-        return MAPI_E_NOT_INITIALIZED;
-    auto& watcher = watchers_[store.get()];
-    if (!watcher)
-        watcher = std::make_unique<Watcher>(
-            store, [this, store](std::vector<Notice> notices) { post(store, std::move(notices)); });
+    {
+        std::lock_guard guard(lock_);
+        if (!window_ && !multithreaded_)
+            return MAPI_E_NOT_INITIALIZED;
+    }
+    // Not under the lock: the watcher thread may be delivering to the sinks, which takes it.
     // A registration on the whole store watches the receive folder.
-    if (!watcher->watch(folder ? *folder : store->files().receiveFolder()))
+    if (!watcher(store)->watch(folder ? *folder : store->files().receiveFolder()))
         return MAPI_E_CALL_FAILED;
+    std::lock_guard guard(lock_);
     sink->AddRef();
     registrations_.push_back({nextConnection_, store, folder, mask, sink});
     *connection = nextConnection_++;
@@ -129,65 +138,80 @@ void Notifier::post(const std::shared_ptr<Store>& store, std::vector<Notice> not
 }
 
 void Notifier::dispatch(const std::shared_ptr<Store>& store, const std::vector<Notice>& notices) {
-    for (const Notice& notice : notices) {
-        // The identifiers live in these locals while the sinks run.
+    // The identifiers live here while the sinks run.
+    struct Identifiers {
+        Bytes id, parent, oldId, oldParent;
+    };
+    std::vector<Identifiers> identifiers(notices.size());
+    std::vector<NOTIFICATION> notifications(notices.size());
+    static char messageClass[] = "IPM.Note";
+    for (size_t i = 0; i < notices.size(); ++i) {
+        const Notice& notice = notices[i];
+        Identifiers& ids = identifiers[i];
         const bool isMessage = notice.objectType == MAPI_MESSAGE;
-        Bytes id = isMessage
-                       ? store->messageId(notice.folder, notice.name)
-                       : store->folderId(devkit::MaildirStore::join(notice.folder, notice.name));
-        Bytes parent = store->folderId(notice.folder);
-        Bytes oldId, oldParent;
-        char messageClass[] = "IPM.Note";
+        ids.id = isMessage
+                     ? store->messageId(notice.folder, notice.name)
+                     : store->folderId(devkit::MaildirStore::join(notice.folder, notice.name));
+        ids.parent = store->folderId(notice.folder);
 
-        NOTIFICATION notification{};
+        NOTIFICATION& notification = notifications[i];
         notification.ulEventType = notice.event;
         if (notice.event == fnevNewMail) {
             NEWMAIL_NOTIFICATION& mail = notification.info.newmail;
-            mail.cbEntryID = ULONG(id.size());
-            mail.lpEntryID = reinterpret_cast<ENTRYID*>(id.data());
-            mail.cbParentID = ULONG(parent.size());
-            mail.lpParentID = reinterpret_cast<ENTRYID*>(parent.data());
+            mail.cbEntryID = ULONG(ids.id.size());
+            mail.lpEntryID = reinterpret_cast<ENTRYID*>(ids.id.data());
+            mail.cbParentID = ULONG(ids.parent.size());
+            mail.lpParentID = reinterpret_cast<ENTRYID*>(ids.parent.data());
             mail.ulFlags = 0;
             mail.lpszMessageClass = messageClass;
             mail.ulMessageFlags = notice.messageFlags;
-        } else {
-            OBJECT_NOTIFICATION& object = notification.info.obj;
-            object.cbEntryID = ULONG(id.size());
-            object.lpEntryID = reinterpret_cast<ENTRYID*>(id.data());
-            object.ulObjType = notice.objectType;
-            object.cbParentID = ULONG(parent.size());
-            object.lpParentID = reinterpret_cast<ENTRYID*>(parent.data());
-            if (notice.event == fnevObjectMoved) {
-                oldId = isMessage ? store->messageId(notice.oldFolder, notice.oldName)
-                                  : store->folderId(devkit::MaildirStore::join(notice.oldFolder,
-                                                                               notice.oldName));
-                oldParent = store->folderId(notice.oldFolder);
-                object.cbOldID = ULONG(oldId.size());
-                object.lpOldID = reinterpret_cast<ENTRYID*>(oldId.data());
-                object.cbOldParentID = ULONG(oldParent.size());
-                object.lpOldParentID = reinterpret_cast<ENTRYID*>(oldParent.data());
-            }
+            continue;
         }
+        OBJECT_NOTIFICATION& object = notification.info.obj;
+        object.cbEntryID = ULONG(ids.id.size());
+        object.lpEntryID = reinterpret_cast<ENTRYID*>(ids.id.data());
+        object.ulObjType = notice.objectType;
+        object.cbParentID = ULONG(ids.parent.size());
+        object.lpParentID = reinterpret_cast<ENTRYID*>(ids.parent.data());
+        if (notice.event == fnevObjectMoved) {
+            ids.oldId =
+                isMessage
+                    ? store->messageId(notice.oldFolder, notice.oldName)
+                    : store->folderId(devkit::MaildirStore::join(notice.oldFolder, notice.oldName));
+            ids.oldParent = store->folderId(notice.oldFolder);
+            object.cbOldID = ULONG(ids.oldId.size());
+            object.lpOldID = reinterpret_cast<ENTRYID*>(ids.oldId.data());
+            object.cbOldParentID = ULONG(ids.oldParent.size());
+            object.lpOldParentID = reinterpret_cast<ENTRYID*>(ids.oldParent.data());
+        }
+    }
 
-        // The sinks that asked for this event on this folder (or on the whole store); each is
-        // held while it runs, since OnNotify may unadvise it.
-        std::vector<IMAPIAdviseSink*> sinks;
-        {
-            std::lock_guard guard(lock_);
-            for (const Registration& registration : registrations_) {
+    // Each sink that asked for some of these gets them in one call, in order; it is held while
+    // it runs, since OnNotify may unadvise it.
+    std::vector<std::pair<IMAPIAdviseSink*, std::vector<NOTIFICATION>>> calls;
+    {
+        std::lock_guard guard(lock_);
+        for (const Registration& registration : registrations_) {
+            if (registration.store != store)
+                continue;
+            std::vector<NOTIFICATION> wanted;
+            for (size_t i = 0; i < notices.size(); ++i) {
+                const Notice& notice = notices[i];
                 const bool here =
                     !registration.folder || *registration.folder == notice.folder ||
                     (notice.event == fnevObjectMoved && *registration.folder == notice.oldFolder);
-                if (registration.store == store && here && (registration.mask & notice.event)) {
-                    registration.sink->AddRef();
-                    sinks.push_back(registration.sink);
-                }
+                if (here && (registration.mask & notice.event))
+                    wanted.push_back(notifications[i]);
             }
+            if (wanted.empty())
+                continue;
+            registration.sink->AddRef();
+            calls.emplace_back(registration.sink, std::move(wanted));
         }
-        for (IMAPIAdviseSink* sink : sinks) {
-            sink->OnNotify(1, &notification);
-            sink->Release();
-        }
+    }
+    for (auto& [sink, wanted] : calls) {
+        sink->OnNotify(ULONG(wanted.size()), wanted.data());
+        sink->Release();
     }
 }
 

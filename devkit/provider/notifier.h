@@ -4,7 +4,8 @@
 // hidden window on the calling thread; a watcher thread per store sees the changes on disk and
 // posts them to that window, whose procedure calls the matching sinks' OnNotify. Notifications
 // therefore arrive only while that thread dispatches messages. With the option, the watcher
-// thread calls the sinks itself.
+// thread calls the sinks itself. As real stores do, each sink gets what happened in one round
+// of changes in one OnNotify call, in order.
 #pragma once
 #include "mapi.h"
 #include "store.h"
@@ -42,6 +43,10 @@ public:
                    ULONG mask, IMAPIAdviseSink* sink, ULONG* connection);
     HRESULT unadvise(ULONG connection);
 
+    // The store's watcher, made on first use; its notices go to the store's sinks. Other
+    // folders of the store (the calendar's) are watched through it with watchDirectory().
+    std::shared_ptr<Watcher> watcher(const std::shared_ptr<Store>& store);
+
     // From a watcher thread: hands the notices to the notification thread.
     void post(const std::shared_ptr<Store>& store, std::vector<Notice> notices);
     // On the notification thread: calls the sinks that asked for these notices.
@@ -58,7 +63,7 @@ private:
 
     std::mutex lock_;
     std::vector<Registration> registrations_;
-    std::map<Store*, std::unique_ptr<Watcher>> watchers_;
+    std::map<Store*, std::shared_ptr<Watcher>> watchers_;
     ULONG nextConnection_ = 1;
     HWND window_ = nullptr;
     bool multithreaded_ = false;

@@ -1,17 +1,24 @@
 #include "watcher.h"
 
+#include "faults.h"
 #include "maildir_name.h"
 #include "properties.h"
 
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 
 namespace maildir {
 
 namespace {
 
-constexpr DWORD bufferSize = 64 * 1024;
+// Room for the changes of one read. Deliveries come in bursts to new/; the folder itself sees
+// only subfolders come and go. The buffers are left uninitialised, so an idle folder's pages
+// are never touched; a burst that does not fit is found by comparing with the disk.
+constexpr DWORD folderBufferSize = 4 * 1024;
+constexpr DWORD newBufferSize = 64 * 1024;
+constexpr DWORD curBufferSize = 16 * 1024;
 constexpr DWORD watchedChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
 constexpr ULONGLONG gracePeriod = 150; // ms for the other half of a move
 constexpr DWORD settleInterval = 50;
@@ -80,141 +87,331 @@ void MessageIndex::keepOnly(const std::vector<std::uint64_t>& present) {
     });
 }
 
-// The three directories of one folder and the thread that waits on them.
-struct Watcher::FolderWatch {
-    std::string folder;
-    std::array<const char*, 3> directories{"", "new", "cur"};
-    std::array<HANDLE, 3> handles{INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
-    std::array<HANDLE, 3> events{};
-    std::array<OVERLAPPED, 3> overlapped{};
-    std::array<std::vector<std::uint8_t>, 3> buffers;
-    std::thread thread;
+// One watched directory: its handle, the read in flight and what its completions reported.
+// The completion routine runs on the watcher thread during its alertable wait; it only records
+// the changes and issues the next read at once, so that nothing happens between two reads.
+struct Watcher::Directory {
+    std::string folder, directory;
+    DWORD filter = 0;
+    DirectoryHandler handler; // none for the directories of a mail folder
+    MailFolder* mail = nullptr;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    OVERLAPPED overlapped{};
+    DWORD bufferSize = 0;
+    std::unique_ptr<DWORD[]> buffer; // DWORD-aligned, as the records must be
+    bool reading = false;            // a read is in flight: the buffer must stay
+    bool lost = false;               // more changed than the buffer held
+    bool gone = false;               // no further read: the directory went away
+    bool closed = false;
+    std::vector<Change> changes;
 
-    bool read(size_t i) {
-        ResetEvent(events[i]);
-        overlapped[i] = {};
-        overlapped[i].hEvent = events[i];
-        return ReadDirectoryChangesW(handles[i], buffers[i].data(), bufferSize, FALSE,
-                                     watchedChanges, nullptr, &overlapped[i], nullptr);
+    bool read() {
+        overlapped = {};
+        overlapped.hEvent = this; // free for the caller's use when a completion routine is given
+        reading = ReadDirectoryChangesW(handle, buffer.get(), bufferSize, FALSE, filter, nullptr,
+                                        &overlapped, completed);
+        return reading;
     }
 
-    ~FolderWatch() {
-        for (size_t i = 0; i < 3; ++i) {
-            if (handles[i] != INVALID_HANDLE_VALUE) {
-                CancelIo(handles[i]);
-                CloseHandle(handles[i]);
-            }
-            if (events[i])
-                CloseHandle(events[i]);
+    static void CALLBACK completed(DWORD error, DWORD bytes, OVERLAPPED* overlapped) {
+        auto* self = static_cast<Directory*>(overlapped->hEvent);
+        self->reading = false;
+        if (self->closed || error == ERROR_OPERATION_ABORTED)
+            return;
+        if (error == ERROR_NOTIFY_ENUM_DIR || (error == ERROR_SUCCESS && bytes == 0) ||
+            FAILED(injectedFault("ReadDirectoryChangesW")))
+            self->lost = true;
+        else if (error != ERROR_SUCCESS)
+            self->gone = true;
+        else
+            self->take(bytes);
+        if (!self->gone && !self->read())
+            self->gone = true;
+    }
+
+    void take(DWORD bytes) {
+        const auto* start = reinterpret_cast<const std::uint8_t*>(buffer.get());
+        for (DWORD offset = 0; offset < bytes;) {
+            const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(start + offset);
+            const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
+            changes.push_back({folder, directory, record->Action, wideToUtf8(name.c_str())});
+            if (!record->NextEntryOffset)
+                break;
+            offset += record->NextEntryOffset;
         }
     }
 };
 
+// A mail folder's three directories, or, while it is away, the two it waits on.
+struct Watcher::MailFolder {
+    std::string folder;
+    std::array<Directory*, 3> parts{}; // the folder, new/, cur/
+    std::vector<Directory*> waiting;
+};
+
 Watcher::Watcher(std::shared_ptr<Store> store, Sink sink)
     : store_(std::move(store)), sink_(std::move(sink)),
-      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    // A small stack: the thread keeps its buffers on the heap.
+    thread_ = CreateThread(
+        nullptr, 256 * 1024,
+        [](void* self) -> DWORD {
+            static_cast<Watcher*>(self)->run();
+            return 0;
+        },
+        this, STACK_SIZE_PARAM_IS_A_RESERVATION, &threadId_);
+}
 
 Watcher::~Watcher() {
     SetEvent(stop_);
-    for (auto& watch : watches_)
-        if (watch->thread.joinable())
-            watch->thread.join();
-    watches_.clear();
+    if (thread_) {
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
     CloseHandle(stop_);
 }
 
-bool Watcher::watch(const std::string& folder) {
-    for (const auto& watch : watches_)
-        if (watch->folder == folder)
-            return true;
-    auto watch = std::make_unique<FolderWatch>();
-    watch->folder = folder;
-    const devkit::fs::path directory = store_->files().directory(folder);
-    for (size_t i = 0; i < 3; ++i) {
-        const devkit::fs::path path = i ? directory / watch->directories[i] : directory;
-        watch->handles[i] =
-            CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
-        if (watch->handles[i] == INVALID_HANDLE_VALUE) {
-            if (i == 0)
-                return false;
-            continue; // a folder that is not a Maildir has no new/ and cur/
-        }
-        watch->events[i] = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        watch->buffers[i].resize(bufferSize);
-        if (!watch->events[i] || !watch->read(i))
-            return false;
+void Watcher::onWatcherThread(const std::function<void()>& work) {
+    if (GetCurrentThreadId() == threadId_) { // a sink that advises from OnNotify
+        work();
+        return;
     }
-    // The reads are issued: what changes from here on is seen. Now remember what is there.
-    {
+    struct Call {
+        const std::function<void()>* work;
+        HANDLE done;
+    } call{&work, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    if (!call.done)
+        return;
+    const auto run = [](ULONG_PTR parameter) {
+        auto* call = reinterpret_cast<Call*>(parameter);
+        (*call->work)();
+        SetEvent(call->done);
+    };
+    // The thread ends only in the destructor, so a queued call always runs.
+    if (thread_ && QueueUserAPC(run, thread_, reinterpret_cast<ULONG_PTR>(&call)))
+        WaitForSingleObject(call.done, INFINITE);
+    CloseHandle(call.done);
+}
+
+bool Watcher::watch(const std::string& folder) {
+    bool watching = false;
+    onWatcherThread([&] {
+        for (const MailFolder& known : mailFolders_)
+            if (known.folder == folder) {
+                watching = true;
+                return;
+            }
+        MailFolder& added = mailFolders_.emplace_back();
+        added.folder = folder;
+        if (!openMailFolder(added)) {
+            closeMailFolder(added);
+            mailFolders_.pop_back();
+            return;
+        }
+        // The reads are issued: what changes from here on is seen. Now remember what is there.
         std::lock_guard storeGuard(store_->lock);
         std::lock_guard guard(lock_);
         auto& known = known_[folder];
         for (const auto& message : store_->files().messages(folder))
             known.set(message.unique, placeOf(message));
+        watching = true;
+    });
+    return watching;
+}
+
+bool Watcher::watchDirectory(const std::string& folder, const std::string& directory, DWORD filter,
+                             DirectoryHandler handler) {
+    bool watching = false;
+    onWatcherThread([&] {
+        for (const auto& known : directories_)
+            if (known->handler && known->folder == folder && known->directory == directory) {
+                watching = true;
+                return;
+            }
+        const devkit::fs::path path =
+            store_->files().directory(devkit::MaildirStore::join(folder, directory));
+        watching =
+            open(folder, directory, path, filter, std::move(handler), curBufferSize) != nullptr;
+    });
+    return watching;
+}
+
+Watcher::Directory* Watcher::open(const std::string& folder, const std::string& directory,
+                                  const devkit::fs::path& path, DWORD filter,
+                                  DirectoryHandler handler, DWORD bufferSize) {
+    HANDLE handle = CreateFileW(
+        path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    auto watched = std::make_unique<Directory>();
+    watched->folder = folder;
+    watched->directory = directory;
+    watched->filter = filter;
+    watched->handler = std::move(handler);
+    watched->handle = handle;
+    watched->bufferSize = bufferSize;
+    watched->buffer.reset(new DWORD[bufferSize / sizeof(DWORD)]);
+    if (!watched->read()) {
+        CloseHandle(handle);
+        return nullptr;
     }
-    FolderWatch& started = *watch;
-    watches_.push_back(std::move(watch));
-    started.thread = std::thread([this, &started] { run(started); });
+    directories_.push_back(std::move(watched));
+    return directories_.back().get();
+}
+
+void Watcher::close(Directory* directory) {
+    if (!directory || directory->closed)
+        return;
+    directory->closed = true;
+    CancelIo(directory->handle); // the read was issued by this thread
+    CloseHandle(directory->handle);
+    for (auto it = directories_.begin(); it != directories_.end(); ++it)
+        if (it->get() == directory) {
+            closing_.splice(closing_.end(), directories_, it);
+            break;
+        }
+}
+
+void Watcher::run() {
+    for (;;) {
+        const DWORD result =
+            WaitForSingleObjectEx(stop_, hasPending() ? settleInterval : INFINITE, TRUE);
+        if (result == WAIT_OBJECT_0 || result == WAIT_FAILED)
+            break;
+        deliverChanges();
+    }
+    while (!directories_.empty())
+        close(directories_.front().get());
+    // The cancelled reads complete through their routines: wait for them before the buffers
+    // go. One that never completes keeps its buffer.
+    for (int i = 0; i < 100; ++i) {
+        std::erase_if(closing_, [](const auto& directory) { return !directory->reading; });
+        if (closing_.empty())
+            break;
+        SleepEx(10, TRUE);
+    }
+    for (auto& directory : closing_)
+        directory.release();
+}
+
+void Watcher::deliverChanges() {
+    std::vector<Directory*> ready;
+    for (const auto& directory : directories_)
+        if (!directory->changes.empty() || directory->lost || directory->gone)
+            ready.push_back(directory.get());
+    std::vector<Notice> notices;
+    for (Directory* directory : ready) {
+        if (directory->closed) // by an earlier handler of this round
+            continue;
+        std::vector<Change> changes;
+        changes.swap(directory->changes);
+        const bool lost = std::exchange(directory->lost, false) || directory->gone;
+        std::vector<Notice> found;
+        if (directory->mail) {
+            found = mailFolderChanged(*directory->mail, *directory, changes, lost);
+        } else {
+            if (directory->gone)
+                close(directory);
+            found = directory->handler(changes, lost);
+        }
+        notices.insert(notices.end(), found.begin(), found.end());
+    }
+    auto settled = settle(false);
+    notices.insert(notices.end(), settled.begin(), settled.end());
+    if (!notices.empty())
+        sink_(std::move(notices));
+    std::erase_if(closing_, [](const auto& directory) { return !directory->reading; });
+}
+
+bool Watcher::openMailFolder(MailFolder& mail) {
+    const devkit::fs::path path = store_->files().directory(mail.folder);
+    const std::array<const char*, 3> names{"", "new", "cur"};
+    const std::array<DWORD, 3> sizes{folderBufferSize, newBufferSize, curBufferSize};
+    for (size_t i = 0; i < 3; ++i) {
+        mail.parts[i] =
+            open(mail.folder, names[i], i ? path / names[i] : path, watchedChanges, {}, sizes[i]);
+        if (mail.parts[i])
+            mail.parts[i]->mail = &mail;
+        else if (i == 0)
+            return false;
+        // else a folder that is not a Maildir (the root, IPM_SUBTREE) has no new/ and cur/
+    }
     return true;
+}
+
+void Watcher::closeMailFolder(MailFolder& mail) {
+    for (Directory*& part : mail.parts)
+        close(std::exchange(part, nullptr));
+    for (Directory* waiting : mail.waiting)
+        close(waiting);
+    mail.waiting.clear();
+}
+
+std::vector<Notice> Watcher::mailFolderChanged(MailFolder& mail, Directory& directory,
+                                               const std::vector<Change>& changes, bool lost) {
+    if (&directory != mail.parts[0] && &directory != mail.parts[1] &&
+        &directory != mail.parts[2]) // waiting for the folder to come back
+        return restore(mail);
+    std::vector<Notice> notices = interpret(changes);
+    bool reopen = directory.gone;
+    if (&directory == mail.parts[0])
+        for (const Change& change : changes) {
+            const bool removed = change.action == FILE_ACTION_REMOVED ||
+                                 change.action == FILE_ACTION_RENAMED_OLD_NAME;
+            if (change.name == "new" || change.name == "cur")
+                reopen |= removed || !mail.parts[change.name == "new" ? 1 : 2];
+        }
+    if (reopen) {
+        auto found = restore(mail);
+        notices.insert(notices.end(), found.begin(), found.end());
+    } else if (lost) {
+        auto found = rescan(mail.folder);
+        notices.insert(notices.end(), found.begin(), found.end());
+    }
+    return notices;
+}
+
+std::vector<Notice> Watcher::restore(MailFolder& mail) {
+    const devkit::fs::path path = store_->files().directory(mail.folder);
+    // The deepest directory on the way to the folder's cur/ that exists.
+    const auto nearest = [&] {
+        std::error_code error;
+        devkit::fs::path existing = path / "cur";
+        while (existing.has_relative_path() && !devkit::fs::is_directory(existing, error))
+            existing = existing.parent_path();
+        return existing;
+    };
+    // Things may be changing while this runs: a few tries, then the waiting watches call again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        closeMailFolder(mail);
+        const devkit::fs::path existing = nearest();
+        if (existing == path / "cur" || existing == path) {
+            // A Maildir half made is watched as it is: the folder's own watch sees the rest come.
+            if (openMailFolder(mail))
+                return rescan(mail.folder);
+            continue;
+        }
+        // Its nearest ancestor and that one's parent: the removal of the ancestor itself is
+        // reported to the parent only.
+        for (const devkit::fs::path& waitOn : {existing, existing.parent_path()}) {
+            if (Directory* waiting =
+                    open(mail.folder, "", waitOn, watchedChanges, {}, folderBufferSize)) {
+                waiting->mail = &mail;
+                mail.waiting.push_back(waiting);
+            }
+            if (!waitOn.has_relative_path())
+                break;
+        }
+        if (nearest() == existing) // nothing came between the look and the watch
+            return {};
+    }
+    return {};
 }
 
 bool Watcher::hasPending() {
     std::lock_guard guard(lock_);
     return !pending_.empty();
-}
-
-void Watcher::run(FolderWatch& watch) {
-    for (;;) {
-        std::vector<HANDLE> waits{stop_};
-        std::vector<size_t> index{0};
-        for (size_t i = 0; i < 3; ++i)
-            if (watch.events[i]) {
-                waits.push_back(watch.events[i]);
-                index.push_back(i);
-            }
-        const DWORD result = WaitForMultipleObjects(DWORD(waits.size()), waits.data(), FALSE,
-                                                    hasPending() ? settleInterval : INFINITE);
-        if (result == WAIT_OBJECT_0 || result == WAIT_FAILED)
-            return;
-
-        std::vector<Change> changes;
-        std::vector<Notice> notices;
-        bool lost = false;
-        for (size_t w = 1; w < waits.size(); ++w) {
-            const size_t i = index[w];
-            if (WaitForSingleObject(watch.events[i], 0) != WAIT_OBJECT_0)
-                continue;
-            DWORD bytes = 0;
-            if (!GetOverlappedResult(watch.handles[i], &watch.overlapped[i], &bytes, FALSE))
-                bytes = 0;
-            lost |= bytes == 0; // more changes than the buffer holds
-            for (DWORD offset = 0; bytes && offset < bytes;) {
-                const auto* record =
-                    reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(&watch.buffers[i][offset]);
-                const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
-                changes.push_back(
-                    {watch.folder, watch.directories[i], record->Action, wideToUtf8(name.c_str())});
-                if (!record->NextEntryOffset)
-                    break;
-                offset += record->NextEntryOffset;
-            }
-            if (!watch.read(i)) {
-                CloseHandle(watch.events[i]); // the directory is gone
-                watch.events[i] = nullptr;
-            }
-        }
-        notices = interpret(changes);
-        if (lost) {
-            auto found = rescan(watch.folder);
-            notices.insert(notices.end(), found.begin(), found.end());
-        }
-        auto settled = settle(false);
-        notices.insert(notices.end(), settled.begin(), settled.end());
-        if (!notices.empty())
-            sink_(std::move(notices));
-    }
 }
 
 std::vector<Notice> Watcher::interpret(const std::vector<Change>& changes) {

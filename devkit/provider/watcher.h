@@ -1,14 +1,22 @@
 // Watches the advised folders of a store and turns what changes on disk into notices.
 //
-// Each watched folder has a thread that waits, without using any time, on three directory
-// handles: the folder itself (subfolders come and go), its new/ and its cur/. A message that
-// moves between directories shows up as a removal in one and an addition in another, in either
-// order, so removals wait a moment for their other half before they count as deletions.
+// One thread per store waits, without using any time, on every watched directory: each has an
+// overlapped ReadDirectoryChangesW whose completion routine runs on that thread during its
+// alertable wait, so the thread count does not grow with the number of folders. A mail folder
+// is three directories: the folder itself (subfolders come and go), its new/ and its cur/. A
+// message that moves between directories shows up as a removal in one and an addition in
+// another, in either order, so removals wait a moment for their other half before they count
+// as deletions.
+//
+// A folder whose new/ or cur/ goes away (a sync tool re-creating the store, rm -rf and init)
+// is watched again when it comes back: until then its nearest existing ancestor and that
+// ancestor's parent are watched for names that come and go, which costs nothing while nothing
+// happens. Messages that arrived meanwhile are found by comparing the folder with the disk.
 #pragma once
 #include "notifier.h"
 
 #include <functional>
-#include <thread>
+#include <list>
 
 namespace maildir {
 
@@ -31,23 +39,47 @@ private:
 
 class Watcher {
 public:
+    // Receives the notices of one round on the watcher thread, in the order they happened.
     using Sink = std::function<void(std::vector<Notice>)>;
     Watcher(std::shared_ptr<Store> store, Sink sink);
     ~Watcher();
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
 
-    // Starts watching a folder; changes from the moment it returns are seen, and messages
+    // Starts watching a mail folder; changes from the moment it returns are seen, and messages
     // already there are not announced.
     bool watch(const std::string& folder);
 
-    // One change reported for a directory of a watched folder.
+    // One change reported for a watched directory.
     struct Change {
-        std::string folder;
-        std::string directory; // "", "new" or "cur"
+        std::string folder;    // the store folder the directory belongs to
+        std::string directory; // the directory inside it: "", "new", "cur", ...
         DWORD action;          // FILE_ACTION_...
-        std::string name;
+        std::string name;      // the file or directory name, UTF-8
     };
+    // Turns the changes of one directory into notices; `lost` means more changed than could be
+    // recorded and `changes` is empty: compare with the disk instead.
+    using DirectoryHandler =
+        std::function<std::vector<Notice>(const std::vector<Change>& changes, bool lost)>;
+
+    // Watches any directory of the store for the changes `filter` names
+    // (FILE_NOTIFY_CHANGE_FILE_NAME, ..._DIR_NAME, ..._LAST_WRITE) and calls `handler` on the
+    // watcher thread with them, in order; the notices it returns go to the store's sinks like
+    // those of mail folders. `directory` is inside `folder` ("" for the folder itself). For a
+    // folder of files of another kind, e.g. the calendar's .ics files:
+    //     watcher.watchDirectory("Calendar", "", FILE_NOTIFY_CHANGE_FILE_NAME |
+    //                            FILE_NOTIFY_CHANGE_LAST_WRITE, [](const auto& changes, bool lost)
+    //                            {
+    //         ... FILE_ACTION_ADDED -> fnevObjectCreated, FILE_ACTION_MODIFIED ->
+    //         fnevObjectModified, FILE_ACTION_REMOVED -> fnevObjectDeleted; on `lost`, list
+    //         the folder again ...
+    //     });
+    // Like watch(), changes from the moment it returns are seen. Watching the same directory
+    // twice keeps the first handler. False when the directory cannot be opened or leads
+    // outside the store.
+    bool watchDirectory(const std::string& folder, const std::string& directory, DWORD filter,
+                        DirectoryHandler handler);
+
     std::vector<Notice> interpret(const std::vector<Change>& changes);
     // Removals whose other half has not come within the grace period are deletions.
     std::vector<Notice> settle(bool all);
@@ -55,14 +87,34 @@ public:
     std::vector<Notice> rescan(const std::string& folder);
 
 private:
-    struct FolderWatch;
-    void run(FolderWatch& watch);
+    struct Directory;
+    struct MailFolder;
+
+    void run();
+    // Runs `work` on the watcher thread and waits for it.
+    void onWatcherThread(const std::function<void()>& work);
+    Directory* open(const std::string& folder, const std::string& directory,
+                    const devkit::fs::path& path, DWORD filter, DirectoryHandler handler,
+                    DWORD bufferSize);
+    void close(Directory* directory);
+    void deliverChanges();
+    // Mail folders
+    bool openMailFolder(MailFolder& folder);
+    void closeMailFolder(MailFolder& folder);
+    std::vector<Notice> mailFolderChanged(MailFolder& folder, Directory& directory,
+                                          const std::vector<Change>& changes, bool lost);
+    std::vector<Notice> restore(MailFolder& folder);
     bool hasPending();
 
     std::shared_ptr<Store> store_;
     Sink sink_;
     HANDLE stop_ = nullptr;
-    std::vector<std::unique_ptr<FolderWatch>> watches_;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+    // Owned and touched by the watcher thread only.
+    std::list<std::unique_ptr<Directory>> directories_;
+    std::list<std::unique_ptr<Directory>> closing_; // until their cancelled reads complete
+    std::list<MailFolder> mailFolders_;
 
     struct Pending {
         std::string folder, unique, where;

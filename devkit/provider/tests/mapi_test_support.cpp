@@ -93,8 +93,22 @@ Ref<IMessage> StoreFixture::openMessage(const Bytes& id) const {
     return message;
 }
 
+ULONG StoreFixture::advise(const std::string& folder, ULONG mask, IMAPIAdviseSink* sink) {
+    const Bytes id = folderId(folder);
+    ULONG connection = 0;
+    store_->Advise(ULONG(id.size()),
+                   reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())), mask, sink,
+                   &connection);
+    return connection;
+}
+
+std::string StoreFixture::deliver(const std::string& folder, const std::string& subject) {
+    return files_.deliver(folder, devkit::composeMessage("a@b", "", subject, "Hello", 0));
+}
+
 STDMETHODIMP_(ULONG) RecordingSink::OnNotify(ULONG count, LPNOTIFICATION notifications) {
     thread = GetCurrentThreadId();
+    ++calls;
     for (ULONG i = 0; i < count; ++i) {
         const NOTIFICATION& n = notifications[i];
         Received r{n.ulEventType, 0, {}, {}, {}, {}};
@@ -112,6 +126,36 @@ STDMETHODIMP_(ULONG) RecordingSink::OnNotify(ULONG count, LPNOTIFICATION notific
         received.push_back(std::move(r));
     }
     return S_OK;
+}
+
+bool removeTreeFromLinux(const devkit::fs::path& directory) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(directory.c_str()) : nullptr;
+    if (!name)
+        return false;
+    // Wine starts a Linux program given by its path like a Windows one.
+    std::wstring command = L"/bin/rm -rf ";
+    for (const char* c = name; *c; ++c)
+        command += wchar_t(static_cast<unsigned char>(*c)); // test paths: ASCII, no spaces
+    HeapFree(GetProcessHeap(), 0, name);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\rm", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // Wine does not wait for a Linux program's end: wait for its work instead.
+    for (int i = 0; i < 500; ++i) {
+        std::error_code error;
+        if (!std::filesystem::exists(directory, error))
+            return true;
+        Sleep(10);
+    }
+    return false;
 }
 
 Bytes bytesOf(const SBinary& binary) {

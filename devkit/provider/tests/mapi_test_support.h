@@ -69,6 +69,10 @@ public:
 
     Ref<IMAPIFolder> openFolder(const Bytes& id) const;
     Ref<IMessage> openMessage(const Bytes& id) const;
+    // Advise on a folder of the store; the connection, or 0.
+    ULONG advise(const std::string& folder, ULONG mask, IMAPIAdviseSink* sink);
+    // A message delivered by the Maildir protocol; its unique name.
+    std::string deliver(const std::string& folder, const std::string& subject);
 
 private:
     devkit::MaildirStore files_;
@@ -93,9 +97,14 @@ public:
     STDMETHODIMP_(ULONG) OnNotify(ULONG count, LPNOTIFICATION notifications) override;
 
     std::vector<Received> received;
+    size_t calls = 0; // OnNotify calls, each with one or more notifications
     DWORD thread = 0; // where OnNotify ran
     ULONG references = 1;
 };
+
+// Removes a directory tree from the Linux side, as a sync tool or a shell does: Wine's own
+// removal waits for the watcher's handles, a Linux one does not.
+bool removeTreeFromLinux(const devkit::fs::path& directory);
 
 Bytes bytesOf(const SBinary& binary);
 Bytes bytesOf(ULONG size, const ENTRYID* id);

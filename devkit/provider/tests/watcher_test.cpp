@@ -1,0 +1,90 @@
+// The store's watcher through mapi32: changes lost to an overflow, folders that go away and
+// come back, and the order of what a reader does.
+#include "mapi_test_support.h"
+#include "wine_test.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace kit;
+
+namespace {
+
+constexpr ULONG allEvents = 0x7E;
+
+size_t countOf(const RecordingSink& sink, ULONG event) {
+    size_t count = 0;
+    for (const auto& received : sink.received)
+        count += received.event == event;
+    return count;
+}
+
+bool waitFor(const RecordingSink& sink, size_t count, DWORD timeout = 5000) {
+    return wt::pumpUntil([&] { return sink.received.size() >= count; }, timeout);
+}
+
+TEST(Watcher, LostChangesAreFoundOnDiskAndAnnouncedOnce) {
+    // Every read reports an overflow: all that is known comes from comparing with the disk.
+    StoreFixture fixture("ReadDirectoryChangesW#1+=0x80004005");
+    ASSERT_EQ(fixture.logon(), S_OK);
+    RecordingSink sink;
+    ASSERT_NE(fixture.advise(fixture.inbox(), allEvents, &sink), 0u);
+    std::set<Bytes> expected;
+    for (int i = 0; i < 40; ++i)
+        expected.insert(fixture.messageId(fixture.inbox(), fixture.deliver(fixture.inbox(), "x")));
+    ASSERT_TRUE(waitFor(sink, expected.size(), 10000)) << sink.received.size();
+    wt::pumpFor(500);
+    std::set<Bytes> announced;
+    for (const auto& received : sink.received) {
+        EXPECT_EQ(received.event, ULONG(fnevNewMail));
+        announced.insert(received.id);
+    }
+    EXPECT_EQ(sink.received.size(), expected.size()) << "each once";
+    EXPECT_EQ(announced, expected);
+    fixture.logoff();
+}
+
+TEST(Watcher, ReadingAMessageIsAChangeNeverNewMail) {
+    StoreFixture fixture;
+    ASSERT_EQ(fixture.logon(), S_OK);
+    RecordingSink sink;
+    fixture.advise(fixture.inbox(), allEvents, &sink);
+    const std::string unique = fixture.deliver(fixture.inbox(), "to be read");
+    ASSERT_TRUE(waitFor(sink, 1));
+    const auto dir = fixture.files().directory(fixture.inbox());
+    // The removal from new/ and the arrival in cur/ come as two changes.
+    std::filesystem::rename(dir / "new" / unique, dir / "cur" / (unique + ";2,S"));
+    ASSERT_TRUE(waitFor(sink, 2));
+    wt::pumpFor(400);
+    ASSERT_EQ(sink.received.size(), 2u);
+    EXPECT_EQ(sink.received[1].event, ULONG(fnevObjectModified));
+    EXPECT_EQ(sink.received[1].id, fixture.messageId(fixture.inbox(), unique));
+    EXPECT_EQ(countOf(sink, fnevNewMail), 1u);
+    fixture.logoff();
+}
+
+TEST(Watcher, FolderRemovedAndMadeAgainIsHeardAgain) {
+    StoreFixture fixture;
+    ASSERT_EQ(fixture.logon(), S_OK);
+    RecordingSink sink;
+    fixture.advise(fixture.inbox(), allEvents, &sink);
+    fixture.deliver(fixture.inbox(), "before");
+    ASSERT_TRUE(waitFor(sink, 1));
+
+    // A sync tool re-creating the tree: the Inbox and its parent go, then come back.
+    ASSERT_TRUE(removeTreeFromLinux(fixture.files().directory("IPM_SUBTREE")));
+    wt::pumpFor(300);
+    fixture.files().createStandardLayout();
+    wt::pumpFor(300);
+    const std::string after = fixture.deliver(fixture.inbox(), "after");
+    const Bytes afterId = fixture.messageId(fixture.inbox(), after);
+    ASSERT_TRUE(wt::pumpUntil([&] { return countOf(sink, fnevNewMail) == 2; }))
+        << sink.received.size();
+    wt::pumpFor(400);
+    EXPECT_EQ(sink.received.back().id, afterId);
+    EXPECT_EQ(countOf(sink, fnevNewMail), 2u) << "once";
+    fixture.logoff();
+}
+
+} // namespace
