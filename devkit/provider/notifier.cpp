@@ -13,24 +13,11 @@ namespace {
 constexpr wchar_t windowClass[] = L"MaildirMapiNotifications";
 constexpr UINT WM_NOTICES = WM_APP + 1;
 
-// What travels from a watcher thread to the notification window.
-struct Batch {
-    std::shared_ptr<Store> store;
-    std::vector<Notice> notices;
-};
-
 LRESULT CALLBACK notificationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_NOTICES)
         return DefWindowProcW(window, message, wParam, lParam);
-    std::unique_ptr<Batch> batch(reinterpret_cast<Batch*>(lParam));
-    Notifier::instance().dispatch(batch->store, batch->notices);
+    Notifier::instance().deliverQueued();
     return 0;
-}
-
-void freePendingBatches(HWND window) {
-    MSG message;
-    while (PeekMessageW(&message, window, WM_NOTICES, WM_NOTICES, PM_REMOVE))
-        delete reinterpret_cast<Batch*>(message.lParam);
 }
 
 } // namespace
@@ -67,9 +54,12 @@ void Notifier::stop() {
         window = std::exchange(window_, nullptr);
     }
     watchers.clear(); // joins the threads: nothing is posted after this
-    if (window) {
-        freePendingBatches(window);
+    if (window)
         DestroyWindow(window);
+    {
+        std::lock_guard guard(lock_);
+        queued_.clear();
+        posted_ = false;
     }
     for (Registration& registration : registrations)
         registration.sink->Release();
@@ -121,20 +111,31 @@ HRESULT Notifier::unadvise(ULONG connection) {
 }
 
 void Notifier::post(const std::shared_ptr<Store>& store, std::vector<Notice> notices) {
-    HWND window;
-    {
-        std::lock_guard guard(lock_);
-        window = window_;
-        if (multithreaded_)
-            window = nullptr;
-    }
-    if (!window) {
+    std::unique_lock guard(lock_);
+    if (multithreaded_ || !window_) {
+        guard.unlock();
         dispatch(store, notices);
         return;
     }
-    auto* batch = new Batch{store, std::move(notices)};
-    if (!PostMessageW(window, WM_NOTICES, 0, reinterpret_cast<LPARAM>(batch)))
-        delete batch;
+    // Everything that waits for the thread to dispatch goes out together, at its next message.
+    if (queued_.empty() || queued_.back().first != store)
+        queued_.emplace_back(store, std::vector<Notice>());
+    auto& waiting = queued_.back().second;
+    waiting.insert(waiting.end(), std::make_move_iterator(notices.begin()),
+                   std::make_move_iterator(notices.end()));
+    if (!posted_)
+        posted_ = PostMessageW(window_, WM_NOTICES, 0, 0);
+}
+
+void Notifier::deliverQueued() {
+    std::vector<std::pair<std::shared_ptr<Store>, std::vector<Notice>>> queued;
+    {
+        std::lock_guard guard(lock_);
+        queued.swap(queued_);
+        posted_ = false;
+    }
+    for (const auto& [store, notices] : queued)
+        dispatch(store, notices);
 }
 
 void Notifier::dispatch(const std::shared_ptr<Store>& store, const std::vector<Notice>& notices) {

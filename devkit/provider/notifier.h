@@ -4,8 +4,8 @@
 // hidden window on the calling thread; a watcher thread per store sees the changes on disk and
 // posts them to that window, whose procedure calls the matching sinks' OnNotify. Notifications
 // therefore arrive only while that thread dispatches messages. With the option, the watcher
-// thread calls the sinks itself. As real stores do, each sink gets what happened in one round
-// of changes in one OnNotify call, in order.
+// thread calls the sinks itself. As real stores do, each sink gets what waited for it in one
+// OnNotify call, in order.
 #pragma once
 #include "mapi.h"
 #include "store.h"
@@ -49,6 +49,8 @@ public:
 
     // From a watcher thread: hands the notices to the notification thread.
     void post(const std::shared_ptr<Store>& store, std::vector<Notice> notices);
+    // On the notification thread: delivers what was posted since the last time.
+    void deliverQueued();
     // On the notification thread: calls the sinks that asked for these notices.
     void dispatch(const std::shared_ptr<Store>& store, const std::vector<Notice>& notices);
 
@@ -66,6 +68,9 @@ private:
     std::map<Store*, std::shared_ptr<Watcher>> watchers_;
     ULONG nextConnection_ = 1;
     HWND window_ = nullptr;
+    // Posted, not yet delivered: one message is in the queue for all of them.
+    std::vector<std::pair<std::shared_ptr<Store>, std::vector<Notice>>> queued_;
+    bool posted_ = false;
     bool multithreaded_ = false;
 };
 
