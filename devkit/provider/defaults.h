@@ -32,6 +32,11 @@ struct MessageDefaults : ComObject<IMessage> {
     MAPI_IMESSAGE_METHODS(MAILDIR_NO_SUPPORT)
 };
 
+struct StatusDefaults : ComObject<IMAPIStatus> {
+    MAPI_IMAPIPROP_METHODS(MAILDIR_NO_SUPPORT)
+    MAPI_IMAPISTATUS_METHODS(MAILDIR_NO_SUPPORT)
+};
+
 } // namespace maildir
 
 #pragma GCC diagnostic pop

@@ -5,6 +5,7 @@
 #include "session.h"
 #include "settings.h"
 
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -51,6 +52,7 @@ STDAPI MAPIInitialize(LPVOID options) {
     if (initializations == 0) {
         settings = readSettings();
         loadFaults(settings.faults);
+        clearFlushLog();
     }
     MAILDIR_FAULT_POINT("MAPIInitialize");
     const ULONG flags = options ? static_cast<MAPIINIT_0*>(options)->ulFlags : 0;
@@ -84,7 +86,9 @@ STDAPI MAPILogonEx(ULONG_PTR, LPTSTR, LPTSTR, ULONG, LPMAPISESSION* session) {
             _wcsicmp(settings.stores.c_str(), L"empty") == 0       ? StoresTable::empty
             : _wcsicmp(settings.stores.c_str(), L"nodefault") == 0 ? StoresTable::noDefault
                                                                    : StoresTable::defaultStore;
-        *session = make<Session>(openStore(settings.storeRoot), stores);
+        *session = make<Session>(
+            openStore(settings.storeRoot), stores,
+            std::make_shared<const std::vector<MailDrop>>(parseMailDrops(settings.transports)));
     } catch (const std::exception&) {
         return MAPI_E_LOGON_FAILED; // the store's directory cannot be made or read
     }
@@ -115,6 +119,14 @@ extern "C" long WINAPI MaildirLiveObjects() {
 }
 extern "C" long WINAPI MaildirLiveBuffers() {
     return liveBuffers();
+}
+// For the tests: the status objects' FlushQueues calls (see status.h), copied into `buffer`
+// with a terminator when it is large enough; the length of the whole log.
+extern "C" ULONG WINAPI MaildirFlushLog(char* buffer, ULONG size) {
+    const std::string log = flushLog();
+    if (buffer && size > log.size())
+        std::memcpy(buffer, log.c_str(), log.size() + 1);
+    return ULONG(log.size());
 }
 
 // regsvr32: makes this DLL the system's mail provider, the way mapi32 looks for one.

@@ -7,6 +7,7 @@
 #define USES_IID_IMsgStore
 #define USES_IID_IMessage
 #define USES_IID_IMAPIAdviseSink
+#define USES_IID_IMAPIStatus
 #include <windows.h>
 #include <initguid.h>
 #include <mapiguid.h>

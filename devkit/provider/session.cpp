@@ -40,6 +40,16 @@ STDMETHODIMP Session::GetMsgStoresTable(ULONG, LPMAPITABLE* table) {
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 
+STDMETHODIMP Session::GetStatusTable(ULONG, LPMAPITABLE* table) {
+    MAILDIR_FAULT_POINT("IMAPISession::GetStatusTable");
+    if (!table)
+        return MAPI_E_INVALID_PARAMETER;
+    *table = make<Table>(statusRows(*store_, *drops_),
+                         std::vector<ULONG>{PR_ROWID, PR_ENTRYID, PR_DISPLAY_NAME, PR_RESOURCE_TYPE,
+                                            PR_STATUS_CODE});
+    return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+}
+
 STDMETHODIMP Session::OpenMsgStore(ULONG_PTR, ULONG size, LPENTRYID id, LPCIID, ULONG,
                                    LPMDB* store) {
     MAILDIR_FAULT_POINT("IMAPISession::OpenMsgStore");
@@ -56,6 +66,8 @@ STDMETHODIMP Session::OpenMsgStore(ULONG_PTR, ULONG size, LPENTRYID id, LPCIID, 
 STDMETHODIMP Session::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type,
                                 LPUNKNOWN* object) {
     MAILDIR_FAULT_POINT("IMAPISession::OpenEntry");
+    if (const auto status = parseStatusId(*store_, *drops_, size, id))
+        return openStatus(store_, drops_, *status, type, object);
     return openEntry(store_, size, id, type, object);
 }
 

@@ -1,6 +1,7 @@
 // IMAPISession: one profile with one store, the default.
 #pragma once
 #include "defaults.h"
+#include "status.h"
 #include "store.h"
 
 #include <memory>
@@ -12,12 +13,14 @@ enum class StoresTable { defaultStore, empty, noDefault };
 
 class Session final : public SessionDefaults {
 public:
-    Session(std::shared_ptr<Store> store, StoresTable stores)
-        : store_(std::move(store)), stores_(stores) {}
+    Session(std::shared_ptr<Store> store, StoresTable stores, MailDrops drops)
+        : store_(std::move(store)), stores_(stores), drops_(std::move(drops)) {}
 
     STDMETHODIMP GetMsgStoresTable(ULONG flags, LPMAPITABLE* table) override;
     STDMETHODIMP OpenMsgStore(ULONG_PTR uiParam, ULONG size, LPENTRYID id, LPCIID iid, ULONG flags,
                               LPMDB* store) override;
+    STDMETHODIMP GetStatusTable(ULONG flags, LPMAPITABLE* table) override;
+    // Status identifiers open status objects; every other identifier, the store's objects.
     STDMETHODIMP OpenEntry(ULONG size, LPENTRYID id, LPCIID iid, ULONG flags, ULONG* type,
                            LPUNKNOWN* object) override;
     STDMETHODIMP CompareEntryIDs(ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2,
@@ -33,6 +36,7 @@ private:
 
     std::shared_ptr<Store> store_;
     StoresTable stores_;
+    MailDrops drops_;
 };
 
 } // namespace maildir

@@ -35,6 +35,7 @@ Settings readSettings() {
         settings.logon = readText(key, L"Logon");
         settings.faults = wideToUtf8(readText(key, L"Faults").c_str());
         settings.stores = readText(key, L"Stores");
+        settings.transports = readText(key, L"Transports");
         RegCloseKey(key);
     }
     if (settings.storeRoot.empty()) {

@@ -4,6 +4,7 @@
 //   Logon      "cancel": MAPILogonEx answers MAPI_E_USER_CANCEL; "fail": MAPI_E_LOGON_FAILED
 //   Faults     calls to fail, see faults.h
 //   Stores     "empty": the stores table has no row; "nodefault": its one row is not the default
+//   Transports mail drops, "name=directory" pairs separated by ';' (see mail_drop.h)
 #pragma once
 #include <string>
 
@@ -16,6 +17,7 @@ struct Settings {
     std::wstring logon;
     std::string faults;
     std::wstring stores;
+    std::wstring transports;
 };
 
 Settings readSettings();

@@ -1,6 +1,7 @@
 #include "mapi_test_support.h"
 
 #include <random>
+#include <sstream>
 
 namespace kit {
 
@@ -35,7 +36,7 @@ StoreFixture::~StoreFixture() {
     logoff();
     std::error_code ignored;
     devkit::fs::remove_all(files_.root(), ignored);
-    for (const wchar_t* name : {L"Faults", L"Logon", L"Stores"})
+    for (const wchar_t* name : {L"Faults", L"Logon", L"Stores", L"Transports"})
         setSetting(name, "");
 }
 
@@ -181,6 +182,22 @@ long providerLiveObjects() {
 }
 long providerLiveBuffers() {
     return callCounter("MaildirLiveBuffers");
+}
+
+std::vector<std::string> providerFlushLog() {
+    using Log = ULONG(WINAPI*)(char*, ULONG);
+    HMODULE provider = GetModuleHandleW(L"maildirmapi.dll");
+    FARPROC export_ = provider ? GetProcAddress(provider, "MaildirFlushLog") : nullptr;
+    if (!export_)
+        return {};
+    const auto read = reinterpret_cast<Log>(reinterpret_cast<void*>(export_));
+    std::string text(read(nullptr, 0) + 1, '\0');
+    text.resize(read(text.data(), ULONG(text.size())));
+    std::vector<std::string> lines;
+    std::istringstream split(text);
+    for (std::string line; std::getline(split, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 } // namespace kit

@@ -111,5 +111,7 @@ Bytes bytesOf(ULONG size, const ENTRYID* id);
 // MAPI live counters of the provider, through its diagnostic exports.
 long providerLiveObjects();
 long providerLiveBuffers();
+// The provider's FlushQueues calls since MAPI was first initialised: "NAME 0xFLAGS 0xRESULT".
+std::vector<std::string> providerFlushLog();
 
 } // namespace kit
