@@ -8,6 +8,7 @@
 #include "splash.h"
 #include "window_helpers.h"
 #include "calendar/calendar_loading.h"
+#include "mail/forced_delivery.h"
 #include "mail/mail_session.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
@@ -99,7 +100,8 @@ int runTavinel(HINSTANCE instance, const char* commandTail) {
     }
     if (app->calendar)
         loadCalendar();
-    // Forced delivery starts here, after the calendar, when it is configured.
+    if (app->msMailServer)
+        startForcedDelivery();
 
     PostThreadMessageA(splashThreadId, WM_SPLASH_CLOSE, 0, 0);
     trimWorkingSet();

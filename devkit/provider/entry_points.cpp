@@ -88,7 +88,8 @@ STDAPI MAPILogonEx(ULONG_PTR, LPTSTR, LPTSTR, ULONG, LPMAPISESSION* session) {
                                                                    : StoresTable::defaultStore;
         *session = make<Session>(
             openStore(settings.storeRoot), stores,
-            std::make_shared<const std::vector<MailDrop>>(parseMailDrops(settings.transports)));
+            std::make_shared<const std::vector<MailDrop>>(parseMailDrops(settings.transports)),
+            _wcsicmp(settings.status.c_str(), L"empty") == 0);
     } catch (const std::exception&) {
         return MAPI_E_LOGON_FAILED; // the store's directory cannot be made or read
     }

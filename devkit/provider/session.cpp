@@ -44,9 +44,10 @@ STDMETHODIMP Session::GetStatusTable(ULONG, LPMAPITABLE* table) {
     MAILDIR_FAULT_POINT("IMAPISession::GetStatusTable");
     if (!table)
         return MAPI_E_INVALID_PARAMETER;
-    *table = make<Table>(statusRows(*store_, *drops_),
-                         std::vector<ULONG>{PR_ROWID, PR_ENTRYID, PR_DISPLAY_NAME, PR_RESOURCE_TYPE,
-                                            PR_STATUS_CODE});
+    *table =
+        make<Table>(emptyStatusTable_ ? std::vector<Properties>() : statusRows(*store_, *drops_),
+                    std::vector<ULONG>{PR_ROWID, PR_ENTRYID, PR_DISPLAY_NAME, PR_RESOURCE_TYPE,
+                                       PR_STATUS_CODE});
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 

@@ -13,8 +13,10 @@ enum class StoresTable { defaultStore, empty, noDefault };
 
 class Session final : public SessionDefaults {
 public:
-    Session(std::shared_ptr<Store> store, StoresTable stores, MailDrops drops)
-        : store_(std::move(store)), stores_(stores), drops_(std::move(drops)) {}
+    Session(std::shared_ptr<Store> store, StoresTable stores, MailDrops drops,
+            bool emptyStatusTable)
+        : store_(std::move(store)), stores_(stores), drops_(std::move(drops)),
+          emptyStatusTable_(emptyStatusTable) {}
 
     STDMETHODIMP GetMsgStoresTable(ULONG flags, LPMAPITABLE* table) override;
     STDMETHODIMP OpenMsgStore(ULONG_PTR uiParam, ULONG size, LPENTRYID id, LPCIID iid, ULONG flags,
@@ -37,6 +39,7 @@ private:
     std::shared_ptr<Store> store_;
     StoresTable stores_;
     MailDrops drops_;
+    bool emptyStatusTable_; // lets programs test their handling of a table without rows
 };
 
 } // namespace maildir

@@ -36,6 +36,7 @@ Settings readSettings() {
         settings.faults = wideToUtf8(readText(key, L"Faults").c_str());
         settings.stores = readText(key, L"Stores");
         settings.transports = readText(key, L"Transports");
+        settings.status = readText(key, L"Status");
         RegCloseKey(key);
     }
     if (settings.storeRoot.empty()) {

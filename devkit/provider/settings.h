@@ -5,6 +5,7 @@
 //   Faults     calls to fail, see faults.h
 //   Stores     "empty": the stores table has no row; "nodefault": its one row is not the default
 //   Transports mail drops, "name=directory" pairs separated by ';' (see mail_drop.h)
+//   Status     "empty": the status table has no row
 #pragma once
 #include <string>
 
@@ -18,6 +19,7 @@ struct Settings {
     std::string faults;
     std::wstring stores;
     std::wstring transports;
+    std::wstring status;
 };
 
 Settings readSettings();

@@ -16,6 +16,8 @@ KitStore::~KitStore() {
     setFaults({});
     setLogon({});
     setStores({});
+    setTransports({});
+    setStatus({});
     std::error_code ignored;
     devkit::fs::remove_all(files.root(), ignored);
 }
@@ -28,6 +30,13 @@ void KitStore::setLogon(const std::string& logon) {
 }
 void KitStore::setStores(const std::string& stores) {
     kit::setSetting(L"Stores", stores);
+}
+
+void KitStore::setTransports(const std::wstring& transports) {
+    kit::setSetting(L"Transports", transports);
+}
+void KitStore::setStatus(const std::string& status) {
+    kit::setSetting(L"Status", status);
 }
 
 void KitStore::dropIpmSubtree() {

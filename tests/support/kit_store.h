@@ -17,6 +17,9 @@ public:
     void setFaults(const std::string& faults);
     void setLogon(const std::string& logon);   // "cancel", "fail" or empty
     void setStores(const std::string& stores); // "empty", "nodefault" or empty
+    // Mail drops, "name=directory;..."; "empty" status: a status table without rows.
+    void setTransports(const std::wstring& transports);
+    void setStatus(const std::string& status);
     // Forgets the IPM subtree property, as a store that never had one.
     void dropIpmSubtree();
 

@@ -36,7 +36,7 @@ StoreFixture::~StoreFixture() {
     logoff();
     std::error_code ignored;
     devkit::fs::remove_all(files_.root(), ignored);
-    for (const wchar_t* name : {L"Faults", L"Logon", L"Stores", L"Transports"})
+    for (const wchar_t* name : {L"Faults", L"Logon", L"Stores", L"Transports", L"Status"})
         setSetting(name, "");
 }
 
