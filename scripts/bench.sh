@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Runs the benchmarks in a throwaway Wine prefix and prints their figures.
-#   scripts/bench.sh                      both, with their default sizes
+#   scripts/bench.sh                      all three, with their default sizes
 #   scripts/bench.sh store [deliveries (1000)] [large folder (100000)] [idle seconds (30)]
 #   scripts/bench.sh program [mails (10000)] [idle seconds (60)]
+#   scripts/bench.sh delivery [mails (1000)] [idle passes (500)]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 which=${1:-all}
 [ $# -gt 0 ] && shift
 case $which in
-store | program | all) ;;
-*) echo "usage: $0 [store|program|all] [sizes...]" >&2; exit 2 ;;
+store | program | delivery | all) ;;
+*) echo "usage: $0 [store|program|delivery|all] [sizes...]" >&2; exit 2 ;;
 esac
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" win64
@@ -19,7 +20,7 @@ wine_session_start
 bin=$root/build/win64/bin
 wine regsvr32 /s "$bin/maildirmapi.dll"
 status=0
-if [ "$which" != program ]; then
+if [ "$which" = store ] || [ "$which" = all ]; then
     echo "== the development store (maildirmapi.dll)"
     # Wine creates files ever more slowly as a directory grows, so the large folder is made here.
     large=$WINEPREFIX/drive_c/large-folder
@@ -31,8 +32,12 @@ if [ "$which" != program ]; then
     done
     wine "$bin/store_bench.exe" "${1:-1000}" "$count" "${3:-30}" 'C:\large-folder' || status=1
 fi
-if [ "$which" != store ]; then
+if [ "$which" = program ] || [ "$which" = all ]; then
     echo "== the program (tavinel.exe)"
     wine "$bin/new_mail_bench.exe" "$@" || status=1
+fi
+if [ "$which" = delivery ] || [ "$which" = all ]; then
+    echo "== forced delivery (a pass of the program against mail drops)"
+    wine "$bin/forced_delivery_bench.exe" "$@" || status=1
 fi
 exit $status
