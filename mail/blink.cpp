@@ -12,6 +12,8 @@ std::atomic<long> running{0};
 // A thread is in its loop or starting. Closing the window and new mail within one tick would
 // otherwise leave the old thread going on beside a new one, the two blinking out of step.
 std::atomic<bool> blinking{false};
+// Mail came after Close while a thread still blinked: that thread carries on as a new one.
+std::atomic<bool> restart{false};
 void sleepFor(DWORD milliseconds) {
     Sleep(milliseconds);
 }
@@ -40,6 +42,10 @@ DWORD WINAPI blinkThread(LPVOID parameter) {
             if (!wanted(window) || (handedOver = blinking.exchange(true)))
                 break;
         }
+        if (restart.exchange(false)) {
+            countdown = blinkCountdown(app->timer);
+            position = 0;
+        }
         updateTrayIcon(NIM_MODIFY, app->mainWindow, app->trayIcons[position]);
         position = (position + 1) % 4;
         if (countdown > INT32_MIN) // below 0 it never reaches 0 again: the window hides once
@@ -55,8 +61,10 @@ DWORD WINAPI blinkThread(LPVOID parameter) {
 }
 
 void startBlinkThread(HWND window) {
-    if (blinking.exchange(true))
-        return; // the blinking thread sees mailPending and goes on
+    if (blinking.exchange(true)) {
+        restart = true; // the blinking thread sees mailPending and goes on, from the start
+        return;
+    }
     // Counted from before its creation, so that a thread not yet scheduled is counted too:
     // whoever waits for the count to reach 0 may then free what the thread reads.
     ++running;

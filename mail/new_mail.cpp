@@ -12,6 +12,8 @@
 #include <commctrl.h>
 #include <mmsystem.h>
 
+void(WINAPI* readLocalTime)(LPSYSTEMTIME) = &GetLocalTime;
+
 namespace {
 
 // Reads the mail and makes it the mail now shown, with its arrival line, and the top line of
@@ -29,7 +31,7 @@ void announce(const NEWMAIL_NOTIFICATION& notification) {
     if (mail.subject.size() >= senderCapacity)
         mail.subject.resize(senderCapacity - 1);
     SYSTEMTIME now;
-    GetLocalTime(&now);
+    readLocalTime(&now);
     showMail(mail,
              arrivalLine(now.wDay, now.wMonth, now.wYear, now.wHour, now.wMinute, mail.sender));
 }

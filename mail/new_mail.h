@@ -7,3 +7,6 @@
 // the mail now shown. The sound, the window and the blinking start once a call. Does nothing
 // while paused; events other than new mail are ignored. `window` goes to the blink thread.
 void onMailNotifications(HWND window, ULONG count, const NOTIFICATION* notifications);
+
+// Where the arrival time comes from: GetLocalTime. Tests fix the clock.
+extern void(WINAPI* readLocalTime)(LPSYSTEMTIME time);

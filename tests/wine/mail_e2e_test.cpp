@@ -112,6 +112,7 @@ TEST_P(SessionFailures, EndTheProgramCleanly) {
         ASSERT_TRUE(box.has_value());
         EXPECT_EQ(box->text, "Cannot establish a messaging session");
         EXPECT_EQ(box->caption, "Error");
+        EXPECT_EQ(box->icon, nullptr);
     }
     EXPECT_EQ(program.waitForExit(15000), std::optional<DWORD>(0))
         << "a silent failure must not wait for anyone";

@@ -337,7 +337,7 @@ TEST_F(Resources, NotificationWindowTemplate) {
     EXPECT_EQ(dialog.cy, 255);
     EXPECT_EQ(dialog.style & ~DS_SETFONT, DWORD(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION));
     EXPECT_EQ(dialog.exStyle, DWORD(WS_EX_TOOLWINDOW));
-    const DWORD label = SS_LEFT | SS_CENTERIMAGE;
+    const DWORD label = SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX; // "AT&T" shown as it is
     expectControls(
         dialog, {
                     {none, "Button", "&Mail from", 6, 2, 253, 60, BS_GROUPBOX, 0},

@@ -217,6 +217,13 @@ TEST_F(SetupDialog, FlagsAreReadTheWayEachControlTestsThem) {
         EXPECT_TRUE(setup.checked(IDC_PLAY_SOUND)) << "an empty sound file is still a setting";
         EXPECT_TRUE(setup.enabled(IDC_SOUND_FILE));
     }
+    app->playSound = 2; // counts only as exactly 1, also with a sound file
+    {
+        SetupDialogRun setup;
+        ASSERT_NE(setup.dialog, nullptr);
+        EXPECT_FALSE(setup.checked(IDC_PLAY_SOUND));
+        EXPECT_FALSE(setup.enabled(IDC_SOUND_FILE));
+    }
 }
 
 // Closing without OK
@@ -359,6 +366,7 @@ TEST_F(SetupDialog, SwitchedOffOptionsKeepTheirStoredNumbers) {
     EXPECT_EQ(setup.text(IDC_TIMER), "25") << "the old delay stays in view";
     setup.type(IDC_TIMER, "99");
     setup.type(IDC_POLLING_TIME, "99");
+    setup.click(IDC_DISPLAY_WINDOW); // one box on and its neighbour off
     setup.pressOk();
     ASSERT_EQ(setup.result(), std::optional<INT_PTR>(1));
 
@@ -368,6 +376,8 @@ TEST_F(SetupDialog, SwitchedOffOptionsKeepTheirStoredNumbers) {
     EXPECT_EQ(key.number("MSMailServerTime"), std::optional<DWORD>(40));
     EXPECT_EQ(app->timerEnabled, 0u);
     EXPECT_EQ(app->timer, 25u);
+    EXPECT_EQ(key.number("DisplayWindow"), std::optional<DWORD>(1));
+    EXPECT_EQ(key.number("Calendar"), std::optional<DWORD>(0));
 }
 
 TEST_F(SetupDialog, NumbersThatAreNotUnsignedDecimalsAreStoredAsZero) {

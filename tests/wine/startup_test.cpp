@@ -30,12 +30,14 @@ TEST_F(Startup, SecondInstanceWarnsAndLeavesTheFirstRunning) {
     ASSERT_NE(window, nullptr);
 
     wt::Process second(wt::tavinelExe());
+    ASSERT_NE(wt::waitForWindow("Warning", second.id(), 10000, "#32770"), nullptr);
+    EXPECT_EQ(wt::findWindow(windowTitle, second.id()), nullptr)
+        << "refused before it makes a window and a tray icon";
     auto box = wt::dismissMessageBox(second.id());
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->caption, "Warning");
     EXPECT_EQ(box->text, "Tavinel already running");
     EXPECT_EQ(second.waitForExit(), std::optional<DWORD>(0));
-    EXPECT_EQ(wt::findWindow(windowTitle, second.id()), nullptr);
 
     EXPECT_TRUE(first.running());
     EXPECT_TRUE(IsWindow(window));
