@@ -113,6 +113,8 @@ HRESULT moveMessage(const fs::path& source, std::string name, Destination& to) {
         if (error == ERROR_NOT_SAME_DEVICE) {
             // Another volume: copy beside the destination, rename into place, then remove.
             const fs::path copy = to.temporary / fs::path(utf8ToWide(name + "." + newUniqueName()));
+            std::error_code ignored;
+            fs::create_directories(to.temporary, ignored);
             if (!CopyFileW(source.c_str(), copy.c_str(), TRUE)) {
                 error = GetLastError();
                 DeleteFileW(copy.c_str());
@@ -171,6 +173,10 @@ HRESULT moveAll(const std::vector<fs::path>& files, Destination& to) {
 }
 
 HRESULT download(const fs::path& drop, devkit::MaildirStore& store) {
+    // Nothing waiting costs two listings of the drop, whatever the Inbox holds.
+    const std::vector<fs::path> waiting = messageFiles({drop / "new", drop / "cur"});
+    if (waiting.empty())
+        return S_OK;
     const std::string inbox = store.receiveFolder();
     if (!store.isMaildir(inbox))
         return MAPI_E_NOT_FOUND;
@@ -182,11 +188,11 @@ HRESULT download(const fs::path& drop, devkit::MaildirStore& store) {
             return found->file;
         return std::nullopt;
     };
-    return moveAll(messageFiles({drop / "new", drop / "cur"}), to);
+    return moveAll(waiting, to);
 }
 
 HRESULT upload(const fs::path& drop, devkit::MaildirStore& store) {
-    if (!store.isMaildir(outboxFolder))
+    if (GetFileAttributesW(store.directory(outboxFolder).c_str()) == INVALID_FILE_ATTRIBUTES)
         return S_OK; // no Outbox: nothing waits
     const std::vector<fs::path> waiting = messageFiles(
         {store.directory(outboxFolder) / "new", store.directory(outboxFolder) / "cur"});
@@ -234,11 +240,13 @@ std::vector<MailDrop> parseMailDrops(const std::wstring& setting) {
 HRESULT flushMailDrop(const MailDrop& drop, devkit::MaildirStore& store, ULONG flags) {
     std::lock_guard guard(flushing);
     std::error_code error;
-    if (!fs::is_directory(drop.directory, error))
-        return MAPI_E_NETWORK_ERROR;
-    // Ready for a fetcher, and tmp/ is where copies from another volume are made.
-    for (const char* sub : {"tmp", "new", "cur"})
-        fs::create_directories(drop.directory / sub, error);
+    if (!fs::is_directory(drop.directory / "new", error)) {
+        if (!fs::is_directory(drop.directory, error))
+            return MAPI_E_NETWORK_ERROR;
+        // A new drop is made ready for a fetcher.
+        for (const char* sub : {"tmp", "new", "cur"})
+            fs::create_directories(drop.directory / sub, error);
+    }
     HRESULT result = S_OK;
     if (flags & FLUSH_UPLOAD)
         result = upload(drop.directory, store);
