@@ -101,10 +101,13 @@ TEST_F(ForcedDeliveryPass, AStatusObjectThatCannotBeOpenedIsSkippedSilently) {
     start(transports({{L"home", drops.home}, {L"work", drops.work}}),
           "IMAPISession::OpenEntry#2=0x8004010F");
     wt::DebugOutput debug;
+    const long buffers = kit::providerLiveBuffers(), objects = kit::providerLiveObjects();
     forceDelivery();
     EXPECT_EQ(kit::providerFlushLog(),
               (std::vector<std::string>{"Spooler 0x1E 0x00000000", "work 0x1E 0x00000000"}));
     EXPECT_TRUE(debug.strings().empty());
+    EXPECT_EQ(kit::providerLiveBuffers(), buffers) << "the row set is given back";
+    EXPECT_EQ(kit::providerLiveObjects(), objects) << "the table and status objects too";
 }
 
 TEST_F(ForcedDeliveryPass, NothingWithoutSessionStatusTableOrRows) {
