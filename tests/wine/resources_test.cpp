@@ -408,7 +408,8 @@ TEST_F(Resources, ReminderWindowTemplate) {
     EXPECT_EQ(dialog.cy, 91);
     EXPECT_EQ(dialog.style & ~DS_SETFONT,
               DWORD(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
-    const DWORD text = SS_LEFT | WS_GROUP;
+    // "Date & Time", and subjects and locations, show an ampersand as it is.
+    const DWORD text = SS_LEFT | SS_NOPREFIX | WS_GROUP;
     expectControls(dialog,
                    {
                        {IDOK, "Button", "OK", 169, 71, 34, 13, BS_DEFPUSHBUTTON | WS_TABSTOP, 0},
