@@ -2,6 +2,7 @@
 #include "allocator.h"
 #include "faults.h"
 #include "notifier.h"
+#include "reader_registration.h"
 #include "session.h"
 #include "settings.h"
 
@@ -130,7 +131,8 @@ extern "C" ULONG WINAPI MaildirFlushLog(char* buffer, ULONG size) {
     return ULONG(log.size());
 }
 
-// regsvr32: makes this DLL the system's mail provider, the way mapi32 looks for one.
+// regsvr32: makes this DLL the system's mail provider, the way mapi32 looks for one, and the
+// reader beside it the mail client's application object.
 STDAPI DllRegisterServer() {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(providerModule, path, MAX_PATH);
@@ -152,10 +154,11 @@ STDAPI DllRegisterServer() {
         RegCloseKey(client);
     }
     RegCloseKey(clients);
-    return result;
+    return SUCCEEDED(result) ? registerReader(path) : result;
 }
 
 STDAPI DllUnregisterServer() {
+    unregisterReader();
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Clients\\Mail\\MaildirMAPI");
     HKEY clients = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, clientsKey, 0, KEY_WRITE, &clients) == ERROR_SUCCESS) {

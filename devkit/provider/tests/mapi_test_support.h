@@ -22,6 +22,14 @@ public:
     Ref(Ref&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
     Ref(const Ref&) = delete;
     Ref& operator=(const Ref&) = delete;
+    Ref& operator=(Ref&& other) noexcept {
+        if (this != &other) {
+            reset();
+            p_ = other.p_;
+            other.p_ = nullptr;
+        }
+        return *this;
+    }
     ~Ref() { reset(); }
     void reset() {
         if (p_)
