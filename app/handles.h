@@ -46,6 +46,8 @@ using UniqueHmenu = UniqueAny<HMENU, &DestroyMenu>;
 using UniqueHwnd = UniqueAny<HWND, &DestroyWindow>;
 using UniqueHglobal = UniqueAny<HGLOBAL, &GlobalFree>;
 using UniqueHmodule = UniqueAny<HMODULE, &FreeLibrary>;
+using UniqueBstr = UniqueAny<BSTR, &SysFreeString>;
+using UniqueLocalText = UniqueAny<char*, &LocalFree>; // texts that FormatMessageA allocates
 
 // MAPI and COM: an owning interface pointer, MAPI buffers and row sets.
 #include <mapix.h>

@@ -8,7 +8,9 @@
 #include "app/window_helpers.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
+#include "window/delete_mail.h"
 #include "window/history.h"
+#include "window/read_mail.h"
 
 #include <commctrl.h>
 
@@ -97,6 +99,20 @@ void onCommand(HWND window, WPARAM command) {
         break;
     case ID_OPEN:
         showWindow(window, 0);
+        break;
+    case ID_READ_NOW:
+    case ID_READ_NOW_SYNONYM:
+        if (app->outlook == 1)
+            readMailInOutlook(window);
+        else
+            startMailReader();
+        break;
+    case ID_READ_WITH_READER:
+        startMailReader();
+        break;
+    case ID_DELETE:
+    case ID_DELETE_SYNONYM:
+        deleteMail(window);
         break;
     case ID_PAUSE:
         togglePause();

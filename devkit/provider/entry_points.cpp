@@ -54,6 +54,7 @@ STDAPI MAPIInitialize(LPVOID options) {
         settings = readSettings();
         loadFaults(settings.faults);
         clearFlushLog();
+        followFaultSetting(settingsKey);
     }
     MAILDIR_FAULT_POINT("MAPIInitialize");
     const ULONG flags = options ? static_cast<MAPIINIT_0*>(options)->ulFlags : 0;

@@ -19,6 +19,9 @@ struct Fault {
 std::mutex lock;
 std::map<std::string, std::vector<Fault>> faults;
 std::map<std::string, long> calls;
+std::string loaded;         // the setting the faults come from
+HKEY followedKey = nullptr; // with `settingChanged`, when the setting is followed
+HANDLE settingChanged = nullptr;
 
 std::string trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
@@ -26,10 +29,17 @@ std::string trimmed(const std::string& text) {
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
-} // namespace
+std::string readSetting(HKEY key) {
+    char text[4096] = "";
+    DWORD size = sizeof text - 1;
+    if (RegGetValueA(key, nullptr, "Faults", RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+        return {};
+    return text;
+}
 
-void loadFaults(const std::string& setting) {
-    std::lock_guard guard(lock);
+// Under `lock`.
+void load(const std::string& setting) {
+    loaded = setting;
     faults.clear();
     calls.clear();
     std::istringstream entries(setting);
@@ -51,8 +61,43 @@ void loadFaults(const std::string& setting) {
     }
 }
 
+// Under `lock`: a change of the followed key re-arms the watch and loads a new setting.
+void followChanges() {
+    if (!settingChanged || WaitForSingleObject(settingChanged, 0) != WAIT_OBJECT_0)
+        return;
+    RegNotifyChangeKeyValue(followedKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET, settingChanged, TRUE);
+    if (std::string setting = readSetting(followedKey); setting != loaded)
+        load(setting);
+}
+
+} // namespace
+
+void loadFaults(const std::string& setting) {
+    std::lock_guard guard(lock);
+    load(setting);
+}
+
+void followFaultSetting(const wchar_t* key) {
+    std::lock_guard guard(lock);
+    if (settingChanged)
+        return;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_NOTIFY | KEY_QUERY_VALUE, &followedKey) !=
+        ERROR_SUCCESS)
+        return;
+    settingChanged = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (settingChanged && RegNotifyChangeKeyValue(followedKey, FALSE, REG_NOTIFY_CHANGE_LAST_SET,
+                                                  settingChanged, TRUE) == ERROR_SUCCESS)
+        return;
+    if (settingChanged)
+        CloseHandle(settingChanged);
+    settingChanged = nullptr;
+    RegCloseKey(followedKey);
+    followedKey = nullptr;
+}
+
 HRESULT injectedFault(const char* method) {
     std::lock_guard guard(lock);
+    followChanges();
     auto found = faults.find(method);
     if (found == faults.end())
         return S_OK;

@@ -1,0 +1,162 @@
+// Read now, and one Delete, with the real tavinel.exe, the kit's store and the kit's reader:
+// what reaches the reader, what the user sees, and what stays as it was.
+#include "kit_reader.h"
+#include "kit_store.h"
+#include "res/resource.h"
+#include "wine_test.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+class ReadNow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        key.writeValid(); // Outlook
+        marker = std::filesystem::temp_directory_path() /
+                 ("reader-ran-" + std::to_string(GetCurrentProcessId()));
+        std::filesystem::remove(marker);
+        SetEnvironmentVariableA("TAVINEL_TEST_MARKER", marker.string().c_str());
+    }
+    void TearDown() override {
+        if (program && program->running()) {
+            PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
+            program->waitForExit();
+        }
+        std::filesystem::remove(marker);
+    }
+    void start() {
+        program = std::make_unique<wt::Process>(wt::tavinelExe());
+        window = wt::waitForProgramReady(*program);
+        ASSERT_NE(window, nullptr);
+    }
+    std::string control(int id) const { return wt::controlText(window, id); }
+    HWND history() const { return GetDlgItem(window, IDC_HISTORY); }
+    std::string arrive(const std::string& subject) {
+        const std::string unique = store.deliver("Ann Example <ann@example.org>", subject);
+        EXPECT_TRUE(wt::pumpUntil([&] { return control(IDC_SUBJECT) == subject; })) << subject;
+        return unique;
+    }
+    std::optional<wt::MessageBoxText> command(WPARAM id) {
+        PostMessageA(window, WM_COMMAND, id, 0);
+        return wt::dismissMessageBox(program->id(), 3000);
+    }
+    std::string getItemCall(const std::string& unique) const {
+        return "GetItemFromID(\"" + wt::hexText(store.messageId(unique)) + "\", \"" +
+               wt::hexText(devkit::storeEntryId(store.files.uid())) + "\") -> MailItem";
+    }
+    static std::string markerReader() { return wt::binaryDir() + "\\marker_reader.exe"; }
+
+    wt::ConfigurationKey key;
+    wt::KitStore store;
+    wt::KitReader reader;
+    std::filesystem::path marker;
+    std::unique_ptr<wt::Process> program;
+    HWND window = nullptr;
+};
+
+TEST_F(ReadNow, OpensExactlyTheMailShownEachTimeAndChangesNothing) {
+    key.setText("MailReaderPath", markerReader());
+    start();
+    const std::string first = arrive("Lunch at noon?");
+    arrive("Build is green");
+    const std::string line = control(IDC_SENDER);
+    PostMessageA(window, WM_COMMAND, ID_READ_NOW, 0);
+    ASSERT_NE(wt::KitReader::waitForWindow("Build is green"), nullptr);
+    PostMessageA(window, WM_COMMAND, ID_READ_NOW_SYNONYM, 0);
+    ASSERT_TRUE(wt::pumpUntil([] { return wt::KitReader::windows().size() == 2; }))
+        << "nothing cached: a second reading, a second window";
+    EXPECT_TRUE(reader.waitForNoObjects()) << "every reference released";
+    EXPECT_TRUE(reader.waitForLine("Logon(missing, missing, missing, missing)"));
+    EXPECT_FALSE(reader.waitForLine(getItemCall(first), 0));
+    EXPECT_EQ(wt::listViewCount(history()), 2);
+    EXPECT_EQ(control(IDC_SENDER), line);
+    EXPECT_FALSE(std::filesystem::exists(marker)) << "Outlook chosen: no reader started";
+
+    PostMessageA(window, WM_COMMAND, ID_READ_WITH_READER, 0);
+    EXPECT_TRUE(wt::pumpUntil([&] { return std::filesystem::exists(marker); }))
+        << "this command starts the reader whatever the choice";
+}
+
+TEST_F(ReadNow, NoMailToReadWhenNoneIsShownItIsGoneOrTheReaderFails) {
+    start();
+    auto box = command(ID_READ_NOW);
+    ASSERT_TRUE(box) << "nothing shown yet";
+    EXPECT_EQ(box->caption, "INFO");
+    EXPECT_EQ(box->text, "No mail to read");
+
+    const std::string gone = arrive("Deleted elsewhere");
+    ASSERT_TRUE(store.files.deleteMessage(store.inbox, gone));
+    const std::string line = control(IDC_SENDER);
+    for (const char* fault :
+         {"", "NameSpace::Logon#1=0x80040111", "MailItem::Display#1=0x80004005"}) {
+        SCOPED_TRACE(fault);
+        if (*fault) {
+            const std::string kept = arrive("Kept");
+            store.setFaults(fault);
+        }
+        reader.clearLog();
+        box = command(ID_READ_NOW);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, "No mail to read");
+        EXPECT_TRUE(reader.waitForNoObjects()) << "references released on failure too";
+        EXPECT_TRUE(wt::KitReader::windows().empty());
+        store.setFaults({});
+    }
+    EXPECT_EQ(wt::listViewCount(history()), 3) << "the history stays";
+}
+
+// The external reader: a path that names no program gives one box saying why, without owner;
+// one never set up says so instead of showing an empty path; a program that exists is started
+// even with no mail shown.
+TEST_F(ReadNow, ExternalReaderIsStartedOrTheBoxSaysWhyNot) {
+    struct Case {
+        const char* path;
+        const char* shownPath;
+    };
+    const Case cases[] = {{"C:\\nowhere\\reader.exe", "C:\\nowhere\\reader.exe"},
+                          {nullptr, "(no mail reader is set up: choose one in Configure...)"}};
+    key.setNumber("OutLook", 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shownPath);
+        if (c.path)
+            key.setText("MailReaderPath", c.path);
+        else
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Brunok\\Tavinel", "MailReaderPath");
+        start();
+        const auto box = command(ID_READ_NOW);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->caption, "Error");
+        EXPECT_TRUE(
+            box->text.starts_with("Cannot execute\n" + std::string(c.shownPath) + "\nError is:\n"))
+            << box->text;
+        EXPECT_GT(box->text.size(), std::string(c.shownPath).size() + 30) << "the system's text";
+        ASSERT_TRUE(wt::pumpUntil([&] { return !wt::findWindow("Error", program->id()); }));
+        EXPECT_FALSE(wt::dismissMessageBox(program->id(), 300)) << "one box";
+        PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
+        program->waitForExit();
+    }
+
+    key.setText("MailReaderPath", markerReader());
+    start();
+    PostMessageA(window, WM_COMMAND, ID_READ_NOW, 0);
+    EXPECT_TRUE(wt::pumpUntil([&] { return std::filesystem::exists(marker); }));
+}
+
+TEST_F(ReadNow, DeleteTakesTheFileOutOfTheMaildirAndItsLineOutOfTheHistory) {
+    start();
+    arrive("Stays");
+    const std::string unique = arrive("Goes");
+    PostMessageA(window, WM_COMMAND, ID_DELETE, 0);
+    const HWND confirmation = wt::waitForDialog("WARNING", program->id());
+    ASSERT_NE(confirmation, nullptr);
+    wt::clickButton(confirmation, IDYES);
+    EXPECT_TRUE(wt::pumpUntil([&] { return !store.files.findMessage(store.inbox, unique); }));
+    EXPECT_TRUE(wt::pumpUntil([&] { return control(IDC_SUBJECT) == "Stays"; }));
+    ASSERT_EQ(wt::listViewCount(history()), 1);
+    EXPECT_EQ(wt::listViewText(history(), 0, 1), "Stays");
+}
+
+} // namespace
