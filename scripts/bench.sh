@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Runs the benchmarks in a throwaway Wine prefix and prints their figures.
-#   scripts/bench.sh                      all three, with their default sizes
+#   scripts/bench.sh                      all four, with their default sizes
 #   scripts/bench.sh store [deliveries (1000)] [large folder (100000)] [idle seconds (30)]
 #   scripts/bench.sh program [mails (10000)] [idle seconds (60)]
 #   scripts/bench.sh delivery [mails (1000)] [idle passes (500)]
+#   scripts/bench.sh reading [timed readings and deletions (200)] [read-and-delete cycles (1000)]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 which=${1:-all}
 [ $# -gt 0 ] && shift
 case $which in
-store | program | delivery | all) ;;
-*) echo "usage: $0 [store|program|delivery|all] [sizes...]" >&2; exit 2 ;;
+store | program | delivery | reading | all) ;;
+*) echo "usage: $0 [store|program|delivery|reading|all] [sizes...]" >&2; exit 2 ;;
 esac
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" win64
@@ -39,5 +40,9 @@ fi
 if [ "$which" = delivery ] || [ "$which" = all ]; then
     echo "== forced delivery (a pass of the program against mail drops)"
     wine "$bin/forced_delivery_bench.exe" "$@" || status=1
+fi
+if [ "$which" = reading ] || [ "$which" = all ]; then
+    echo "== Read now and Delete (the program, the kit's reader)"
+    wine "$bin/read_delete_bench.exe" "$@" || status=1
 fi
 exit $status

@@ -3,8 +3,9 @@
 # With a display the program runs until you choose Exit in its tray menu. Without one, the
 # script starts Xvfb, opens the notification window, saves a screenshot, prints its path and
 # ends the program.
-#   scripts/run.sh --screens   always headless, and also saves the splash (About...) and the
-#                              setup dialog (tavinel.exe install) to build/screenshots/
+#   scripts/run.sh --screens   always headless, and also saves the splash (About...), the kit's
+#                              reader opened by Read now, Delete's confirmation and the setup
+#                              dialog (tavinel.exe install) to build/screenshots/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -28,6 +29,7 @@ wine_session_start "$root/build/run-prefix"
 
 # The development store: the kit's MAPI provider, registered as Windows registers a mail
 # provider, over a Maildir tree in build/run-store with an Inbox, two subfolders and a mail.
+# The same registration makes the kit's reader the mail client that Read now opens.
 store=$root/build/run-store
 store_windows="Z:${store//\//\\}"
 maildirctl() { wine "$bin/maildirctl.exe" "$store_windows" "$@" >/dev/null; }
@@ -87,6 +89,18 @@ if [ "$screens" = 1 ]; then
     sleep 1
     shoot_window Splash "$shots/splash.png"
     wintool click Splash
+    # Read now opens the newest mail in the kit's reader (the window is closed, so it covers
+    # nothing); then Delete's confirmation, answered No.
+    wintool command "Tavinel 2.0" 1035
+    wintool wait "Nightly build passed" 15000
+    sleep 1
+    shoot_window "Nightly build passed" "$shots/reader.png"
+    wintool command "Tavinel 2.0" 40007 # Open
+    wintool command "Tavinel 2.0" 1029  # Delete
+    wintool wait WARNING 5000
+    sleep 1
+    shoot_window WARNING "$shots/delete.png"
+    wintool click WARNING 7 # No
 fi
 wintool command "Tavinel 2.0" 40001 # Exit
 wait "$program"
