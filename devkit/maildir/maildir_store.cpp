@@ -231,6 +231,8 @@ std::optional<std::string> MaildirStore::createFolder(std::string_view parent,
         return std::nullopt;
     const std::string folder = join(parent, encoded);
     existed = folderExists(folder);
+    if (existed && isCalendar(folder))
+        return folder; // a calendar stays one
     std::error_code error;
     for (const char* sub : {"tmp", "new", "cur"})
         fs::create_directories(directory(folder) / sub, error);
@@ -331,6 +333,76 @@ std::string MaildirStore::deliver(std::string_view folder, std::string_view cont
     return unique;
 }
 
+bool MaildirStore::isCalendar(std::string_view folder) const {
+    return folder.size() > std::string_view(ipmSubtreeName).size() &&
+           folder.starts_with(std::string(ipmSubtreeName) + "/") && folderExists(folder) &&
+           !isMaildir(folder);
+}
+
+namespace {
+
+std::uint64_t signatureOf(const fs::directory_entry& entry) {
+    std::error_code error;
+    const auto size = std::uint64_t(entry.file_size(error));
+    const auto written = std::uint64_t(entry.last_write_time(error).time_since_epoch().count());
+    return (size * 1099511628211ULL) ^ written;
+}
+
+std::optional<std::string> calendarName(const fs::path& file) {
+    const std::string name = utf8Name(file.filename());
+    const std::string_view extension = calendarExtension;
+    if (name.size() <= extension.size() || name[0] == '.' ||
+        !equalsIgnoreAsciiCase(std::string_view(name).substr(name.size() - extension.size()),
+                               extension))
+        return std::nullopt;
+    std::string stem = name.substr(0, name.size() - extension.size());
+    if (!isSafeUniqueName(stem))
+        return std::nullopt;
+    return stem;
+}
+
+} // namespace
+
+std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) const {
+    std::vector<CalendarFile> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory(folder), error)) {
+        auto name = calendarName(entry.path());
+        if (name && entry.is_regular_file(error))
+            found.push_back({std::move(*name), entry.path(), signatureOf(entry)});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const CalendarFile& a, const CalendarFile& b) { return a.name < b.name; });
+    return found;
+}
+
+std::optional<CalendarFile> MaildirStore::findCalendarFile(std::string_view folder,
+                                                           std::string_view name) const {
+    if (!isSafeUniqueName(name))
+        return std::nullopt;
+    std::error_code error;
+    const fs::directory_entry entry(
+        directory(folder) / utf8Path(std::string(name) + calendarExtension), error);
+    if (error || !entry.is_regular_file(error))
+        return std::nullopt;
+    return CalendarFile{std::string(name), entry.path(), signatureOf(entry)};
+}
+
+std::string MaildirStore::putCalendarFile(std::string_view folder, std::string_view content,
+                                          std::string_view name) {
+    const std::string chosen = name.empty() ? newUniqueName() : std::string(name);
+    if (!isSafeUniqueName(chosen))
+        throw std::invalid_argument("not a usable name: " + chosen);
+    writeFileAtomically(directory(folder) / utf8Path(chosen + calendarExtension), content);
+    return chosen;
+}
+
+bool MaildirStore::deleteCalendarFile(std::string_view folder, std::string_view name) {
+    auto file = findCalendarFile(folder, name);
+    std::error_code error;
+    return file && fs::remove(file->file, error);
+}
+
 std::map<std::string, Bytes> MaildirStore::properties() const {
     std::map<std::string, Bytes> values;
     std::istringstream lines(readFile(root_ / propertiesFile));
@@ -378,6 +450,7 @@ void MaildirStore::createStandardLayout() {
     bool existed = false;
     for (const char* name : {"Inbox", "Sent Items", "Deleted Items"})
         createFolder(ipmSubtreeName, name, existed);
+    fs::create_directories(directory(join(ipmSubtreeName, calendarFolderName)));
     setProperty(ipmSubtreeProperty, folderEntryId(uid_, ipmSubtreeName));
 }
 

@@ -22,6 +22,13 @@ struct FolderEntry {
     std::string displayName; // decoded from the directory name
 };
 
+// An appointment of a calendar folder: the file NAME.ics, known by NAME.
+struct CalendarFile {
+    std::string name;
+    fs::path file;
+    std::uint64_t signature = 0; // changes whenever the file's size or time of writing does
+};
+
 struct MessageFile {
     std::string unique;
     std::string flags;
@@ -60,6 +67,18 @@ public:
     // message's unique name.
     std::string deliver(std::string_view folder, std::string_view content);
 
+    // Calendar folders: a folder of the IPM subtree that is not a Maildir holds one iCalendar
+    // file per appointment.
+    bool isCalendar(std::string_view folder) const;
+    std::vector<CalendarFile> calendarFiles(std::string_view folder) const;
+    std::optional<CalendarFile> findCalendarFile(std::string_view folder,
+                                                 std::string_view name) const;
+    // Writes NAME.ics whole, replacing one of that name; a new unique name when `name` is empty.
+    // Returns the name.
+    std::string putCalendarFile(std::string_view folder, std::string_view content,
+                                std::string_view name = {});
+    bool deleteCalendarFile(std::string_view folder, std::string_view name);
+
     // Store properties: a map from a name to bytes.
     std::map<std::string, Bytes> properties() const;
     void setProperty(const std::string& name, const Bytes& value);
@@ -91,6 +110,8 @@ std::string composeMessage(std::string_view from, std::string_view to, std::stri
                            std::string_view body, std::int64_t unixTime);
 
 inline constexpr char ipmSubtreeName[] = "IPM_SUBTREE";
+inline constexpr char calendarFolderName[] = "Calendar";
+inline constexpr char calendarExtension[] = ".ics";
 inline constexpr char ipmSubtreeProperty[] = "35E00102"; // PR_IPM_SUBTREE_ENTRYID
 inline constexpr char propertiesFile[] = ".store-properties";
 

@@ -33,6 +33,8 @@ std::shared_ptr<Store> openStore(const std::wstring& root) {
     if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES)
         devkit::MaildirStore(devkit::fs::path(root)).createStandardLayout();
     auto store = std::make_shared<Store>(root);
+    if (settings.reminderLinger >= 0)
+        store->reminderLinger = settings.reminderLinger;
     stores[root] = store;
     return store;
 }

@@ -46,16 +46,28 @@ STDMETHODIMP Folder::GetContentsTable(ULONG, LPMAPITABLE* table) {
     if (!table)
         return MAPI_E_INVALID_PARAMETER;
     std::vector<Properties> rows;
+    bool calendar = false;
     {
         std::lock_guard guard(store_->lock);
-        if (store_->files().isMaildir(path_))
+        calendar = store_->files().isCalendar(path_);
+        if (calendar) {
+            // Appointments that cannot be read are left out; the others are all there.
+            const std::int64_t now = unixNow();
+            for (const auto& file : store_->files().calendarFiles(path_))
+                if (auto properties = store_->appointmentProperties(path_, file, now))
+                    rows.push_back(std::move(*properties));
+        } else if (store_->files().isMaildir(path_)) {
             for (const auto& message : store_->files().messages(path_))
                 if (auto properties = store_->messageProperties(path_, message.unique))
                     rows.push_back(std::move(*properties));
+        }
     }
     *table = make<Table>(std::move(rows),
-                         std::vector<ULONG>{PR_ENTRYID, PR_SENDER_NAME, PR_SUBJECT,
-                                            PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS});
+                         calendar ? std::vector<ULONG>{PR_ENTRYID, PR_SUBJECT,
+                                                       PROP_TAG(PT_SYSTIME, named::reminderTime),
+                                                       PR_MESSAGE_CLASS}
+                                  : std::vector<ULONG>{PR_ENTRYID, PR_SENDER_NAME, PR_SUBJECT,
+                                                       PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS});
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 
@@ -116,9 +128,23 @@ STDMETHODIMP Folder::DeleteMessages(LPENTRYLIST messages, ULONG, LPMAPIPROGRESS,
             partial = true;
     }
     std::lock_guard guard(store_->lock);
+    const bool calendar = store_->files().isCalendar(path_);
     for (const std::string& unique : uniques)
-        partial |= !store_->files().deleteMessage(path_, unique);
+        partial |= calendar ? !store_->files().deleteCalendarFile(path_, unique)
+                            : !store_->files().deleteMessage(path_, unique);
     return partial ? MAPI_W_PARTIAL_COMPLETION : S_OK;
+}
+
+STDMETHODIMP Folder::GetNamesFromIDs(LPSPropTagArray* tags, LPGUID set, ULONG flags, ULONG* count,
+                                     LPMAPINAMEID** names) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::GetNamesFromIDs");
+    return getNamesFromIDs(store_->names(), tags, set, flags, count, names);
+}
+
+STDMETHODIMP Folder::GetIDsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags,
+                                     LPSPropTagArray* tags) {
+    MAILDIR_FAULT_POINT("IMAPIFolder::GetIDsFromNames");
+    return getIDsFromNames(store_->names(), count, names, flags, tags);
 }
 
 } // namespace maildir

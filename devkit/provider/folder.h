@@ -24,6 +24,10 @@ public:
                               LPMAPIFOLDER* folder) override;
     STDMETHODIMP DeleteMessages(LPENTRYLIST messages, ULONG uiParam, LPMAPIPROGRESS progress,
                                 ULONG flags) override;
+    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray* tags, LPGUID set, ULONG flags, ULONG* count,
+                                 LPMAPINAMEID** names) override;
+    STDMETHODIMP GetIDsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags,
+                                 LPSPropTagArray* tags) override;
 
 private:
     bool answers(REFIID iid) const override {

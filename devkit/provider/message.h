@@ -18,6 +18,16 @@ public:
         MAILDIR_FAULT_POINT("IMessage::GetProps");
         return getProps(properties_, tags, flags, count, values);
     }
+    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray* tags, LPGUID set, ULONG flags, ULONG* count,
+                                 LPMAPINAMEID** names) override {
+        MAILDIR_FAULT_POINT("IMessage::GetNamesFromIDs");
+        return getNamesFromIDs(store_->names(), tags, set, flags, count, names);
+    }
+    STDMETHODIMP GetIDsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags,
+                                 LPSPropTagArray* tags) override {
+        MAILDIR_FAULT_POINT("IMessage::GetIDsFromNames");
+        return getIDsFromNames(store_->names(), count, names, flags, tags);
+    }
 
 private:
     bool answers(REFIID iid) const override { return oneOf(iid, {&IID_IMessage, &IID_IMAPIProp}); }

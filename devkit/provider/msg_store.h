@@ -1,6 +1,7 @@
 // IMsgStore over a Maildir tree.
 #pragma once
 #include "defaults.h"
+#include "faults.h"
 #include "store.h"
 
 #include <memory>
@@ -25,6 +26,16 @@ public:
     STDMETHODIMP CompareEntryIDs(ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2,
                                  ULONG flags, ULONG* result) override;
     STDMETHODIMP StoreLogoff(ULONG* flags) override;
+    STDMETHODIMP GetNamesFromIDs(LPSPropTagArray* tags, LPGUID set, ULONG flags, ULONG* count,
+                                 LPMAPINAMEID** names) override {
+        MAILDIR_FAULT_POINT("IMsgStore::GetNamesFromIDs");
+        return getNamesFromIDs(store_->names(), tags, set, flags, count, names);
+    }
+    STDMETHODIMP GetIDsFromNames(ULONG count, LPMAPINAMEID* names, ULONG flags,
+                                 LPSPropTagArray* tags) override {
+        MAILDIR_FAULT_POINT("IMsgStore::GetIDsFromNames");
+        return getIDsFromNames(store_->names(), count, names, flags, tags);
+    }
 
 private:
     bool answers(REFIID iid) const override { return oneOf(iid, {&IID_IMsgStore, &IID_IMAPIProp}); }

@@ -1,5 +1,6 @@
 #include "notifier.h"
 
+#include "calendar_watch.h"
 #include "watcher.h"
 
 #include <utility>
@@ -46,14 +47,17 @@ HRESULT Notifier::start(bool multithreaded) {
 void Notifier::stop() {
     std::vector<Registration> registrations;
     std::map<Store*, std::shared_ptr<Watcher>> watchers;
+    std::map<Store*, std::shared_ptr<CalendarWatch>> calendarWatches;
     HWND window;
     {
         std::lock_guard guard(lock_);
         registrations.swap(registrations_);
         watchers.swap(watchers_);
+        calendarWatches.swap(calendarWatches_);
         window = std::exchange(window_, nullptr);
     }
     watchers.clear(); // joins the threads: nothing is posted after this
+    calendarWatches.clear();
     if (window)
         DestroyWindow(window);
     {
@@ -74,6 +78,17 @@ std::shared_ptr<Watcher> Notifier::watcher(const std::shared_ptr<Store>& store) 
     return watcher;
 }
 
+std::shared_ptr<CalendarWatch> Notifier::calendarWatch(const std::shared_ptr<Store>& store) {
+    auto watcher = this->watcher(store);
+    std::lock_guard guard(lock_);
+    auto& calendar = calendarWatches_[store.get()];
+    if (!calendar)
+        calendar = std::make_shared<CalendarWatch>(
+            store, watcher,
+            [this, store](std::vector<Notice> notices) { post(store, std::move(notices)); });
+    return calendar;
+}
+
 HRESULT Notifier::advise(const std::shared_ptr<Store>& store,
                          const std::optional<std::string>& folder, ULONG mask,
                          IMAPIAdviseSink* sink, ULONG* connection) {
@@ -84,7 +99,10 @@ HRESULT Notifier::advise(const std::shared_ptr<Store>& store,
     }
     // Not under the lock: the watcher thread may be delivering to the sinks, which takes it.
     // A registration on the whole store watches the receive folder.
-    if (!watcher(store)->watch(folder ? *folder : store->files().receiveFolder()))
+    // Calendar folders hold .ics files, and have reminders that move on.
+    const bool calendar = folder && store->files().isCalendar(*folder);
+    if (calendar ? !calendarWatch(store)->watch(*folder)
+                 : !watcher(store)->watch(folder ? *folder : store->files().receiveFolder()))
         return MAPI_E_CALL_FAILED;
     std::lock_guard guard(lock_);
     sink->AddRef();

@@ -20,6 +20,7 @@
 namespace maildir {
 
 class Watcher;
+class CalendarWatch;
 
 // One change in a store, before it becomes a NOTIFICATION.
 struct Notice {
@@ -46,6 +47,8 @@ public:
     // The store's watcher, made on first use; its notices go to the store's sinks. Other
     // folders of the store (the calendar's) are watched through it with watchDirectory().
     std::shared_ptr<Watcher> watcher(const std::shared_ptr<Store>& store);
+    // The store's calendar folders' watch, made on first use.
+    std::shared_ptr<CalendarWatch> calendarWatch(const std::shared_ptr<Store>& store);
 
     // From a watcher thread: hands the notices to the notification thread.
     void post(const std::shared_ptr<Store>& store, std::vector<Notice> notices);
@@ -66,6 +69,7 @@ private:
     std::mutex lock_;
     std::vector<Registration> registrations_;
     std::map<Store*, std::shared_ptr<Watcher>> watchers_;
+    std::map<Store*, std::shared_ptr<CalendarWatch>> calendarWatches_;
     ULONG nextConnection_ = 1;
     HWND window_ = nullptr;
     // Posted, not yet delivered: one message is in the queue for all of them.

@@ -74,6 +74,11 @@ FILETIME fileTimeFromUnix(std::int64_t seconds) {
     return {DWORD(ticks), DWORD(ticks >> 32)};
 }
 
+std::int64_t unixFromFileTime(const FILETIME& time) {
+    const std::uint64_t ticks = std::uint64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    return std::int64_t(ticks / 10000000ULL) - 11644473600LL;
+}
+
 namespace {
 
 bool copyBytes(const void* data, size_t size, void* base, void** out) {

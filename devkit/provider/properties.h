@@ -45,5 +45,6 @@ std::string ansiToUtf8(const char* ansi);
 std::string wideToUtf8(const wchar_t* wide);
 
 FILETIME fileTimeFromUnix(std::int64_t seconds);
+std::int64_t unixFromFileTime(const FILETIME& time);
 
 } // namespace maildir

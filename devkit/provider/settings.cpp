@@ -37,6 +37,9 @@ Settings readSettings() {
         settings.stores = readText(key, L"Stores");
         settings.transports = readText(key, L"Transports");
         settings.status = readText(key, L"Status");
+        const std::wstring linger = readText(key, L"ReminderLinger");
+        if (!linger.empty())
+            settings.reminderLinger = std::wcstol(linger.c_str(), nullptr, 10);
         RegCloseKey(key);
     }
     if (settings.storeRoot.empty()) {

@@ -6,6 +6,7 @@
 //   Stores     "empty": the stores table has no row; "nodefault": its one row is not the default
 //   Transports mail drops, "name=directory" pairs separated by ';' (see mail_drop.h)
 //   Status     "empty": the status table has no row
+//   ReminderLinger  seconds an appointment's passed alarm stays its reminder time (default 120)
 #pragma once
 #include <string>
 
@@ -20,6 +21,7 @@ struct Settings {
     std::wstring stores;
     std::wstring transports;
     std::wstring status;
+    long reminderLinger = -1; // -1: the store's default
 };
 
 Settings readSettings();

@@ -35,9 +35,27 @@ FILETIME fileTimeOf(const devkit::fs::path& file) {
     return data.ftLastWriteTime;
 }
 
+// Floating times and dates of appointments are the user's wall-clock time.
+std::int64_t localWallToUtc(std::int64_t wall) {
+    const FILETIME asFileTime = fileTimeFromUnix(wall);
+    SYSTEMTIME local, utc;
+    FILETIME converted;
+    if (!FileTimeToSystemTime(&asFileTime, &local) ||
+        !TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+        !SystemTimeToFileTime(&utc, &converted))
+        return wall;
+    return unixFromFileTime(converted);
+}
+
 } // namespace
 
-Store::Store(const std::wstring& root) : files_(devkit::fs::path(root)) {
+std::int64_t unixNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return unixFromFileTime(now);
+}
+
+Store::Store(const std::wstring& root) : files_(devkit::fs::path(root)), calendar_(localWallToUtc) {
     files_.open();
 }
 
@@ -144,7 +162,12 @@ Properties Store::folderProperties(const std::string& folder) {
     if (!root)
         properties.push_back(
             binaryProperty(PR_PARENT_ENTRYID, folderId(devkit::MaildirStore::parentOf(folder))));
-    if (files_.isMaildir(folder)) {
+    if (files_.isCalendar(folder)) {
+        properties.push_back(
+            longProperty(PR_CONTENT_COUNT, LONG(files_.calendarFiles(folder).size())));
+        properties.push_back(longProperty(PR_CONTENT_UNREAD, 0));
+        properties.push_back(textProperty(unicode(PR_CONTAINER_CLASS), "IPF.Appointment"));
+    } else if (files_.isMaildir(folder)) {
         const auto messages = files_.messages(folder);
         LONG unread = 0;
         for (const auto& message : messages)
@@ -200,6 +223,56 @@ std::optional<Properties> Store::messageProperties(const std::string& folder,
     return properties;
 }
 
+std::optional<Properties> Store::appointmentProperties(const std::string& folder,
+                                                       const std::string& name, std::int64_t now) {
+    const auto file = files_.findCalendarFile(folder, name);
+    if (!file)
+        return std::nullopt;
+    return appointmentProperties(folder, *file, now);
+}
+
+std::optional<Properties> Store::appointmentProperties(const std::string& folder,
+                                                       const devkit::CalendarFile& file,
+                                                       std::int64_t now) {
+    const devkit::CalendarItem item = calendar_.load(file);
+    if (!item.appointment)
+        return std::nullopt;
+    const devkit::ical::Appointment& appointment = *item.appointment;
+    const devkit::Reminder reminder = devkit::reminderOf(appointment, now, reminderLinger);
+    // The occurrence the reminder is for describes the item: a moved one has its own texts.
+    const devkit::ical::Event& event =
+        reminder.alarm ? *reminder.alarm->event : appointment.event();
+    const std::int64_t start =
+        reminder.alarm ? reminder.alarm->start : appointment.toUtc(appointment.event().start);
+    const Bytes id = messageId(folder, file.name);
+    Properties properties = {
+        binaryProperty(PR_ENTRYID, id),
+        binaryProperty(PR_RECORD_KEY, id),
+        binaryProperty(PR_INSTANCE_KEY, id),
+        binaryProperty(PR_STORE_ENTRYID, storeId()),
+        binaryProperty(PR_PARENT_ENTRYID, folderId(folder)),
+        textProperty(unicode(PR_MESSAGE_CLASS), "IPM.Appointment"),
+        longProperty(PR_OBJECT_TYPE, MAPI_MESSAGE),
+        longProperty(PR_MESSAGE_FLAGS, MSGFLAG_READ),
+        timeProperty(PR_LAST_MODIFICATION_TIME, fileTimeOf(file.file)),
+        textProperty(unicode(PR_SUBJECT), event.summary),
+        timeProperty(PROP_TAG(PT_SYSTIME, named::startWhole), fileTimeFromUnix(start)),
+        boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), reminder.alarm.has_value()),
+        boolProperty(PROP_TAG(PT_BOOLEAN, named::recurring), appointment.event().rule.has_value()),
+    };
+    if (reminder.alarm) {
+        properties.push_back(timeProperty(PROP_TAG(PT_SYSTIME, named::reminderTime),
+                                          fileTimeFromUnix(reminder.alarm->at)));
+        properties.push_back(longProperty(PROP_TAG(PT_LONG, named::reminderDelta),
+                                          LONG((start - reminder.alarm->at) / 60)));
+    }
+    if (!event.location.empty())
+        properties.push_back(textProperty(PROP_TAG(PT_UNICODE, named::location), event.location));
+    if (auto zone = appointment.zoneDescription(event, reminder.alarm ? reminder.alarm->at : start))
+        properties.push_back(textProperty(PROP_TAG(PT_UNICODE, named::timeZoneDescription), *zone));
+    return properties;
+}
+
 HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id) {
     void* buffer = nullptr;
     if (FAILED(allocateBuffer(ULONG(bytes.size()), &buffer)))
@@ -228,7 +301,10 @@ HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID
         }
         if (entry->kind == devkit::EntryKind::message) {
             std::lock_guard guard(store->lock);
-            auto properties = store->messageProperties(entry->folder, entry->message);
+            auto properties =
+                store->files().isCalendar(entry->folder)
+                    ? store->appointmentProperties(entry->folder, entry->message, unixNow())
+                    : store->messageProperties(entry->folder, entry->message);
             if (!properties)
                 return MAPI_E_NOT_FOUND;
             *object = make<Message>(store, std::move(*properties));

@@ -1,7 +1,9 @@
 // The store behind the MAPI objects: one Maildir tree, shared by every object opened on it.
 #pragma once
+#include "calendar_items.h"
 #include "mapi.h"
 #include "maildir_store.h"
+#include "named_properties.h"
 #include "properties.h"
 
 #include <memory>
@@ -30,12 +32,27 @@ public:
     // A message's properties, parsed from its file; nothing when the message is gone.
     std::optional<Properties> messageProperties(const std::string& folder,
                                                 const std::string& unique);
+    // An appointment's properties at the moment `now` (seconds since 1970, UTC); nothing when
+    // its file is gone or cannot be read as an appointment.
+    std::optional<Properties> appointmentProperties(const std::string& folder,
+                                                    const devkit::CalendarFile& file,
+                                                    std::int64_t now);
+    std::optional<Properties> appointmentProperties(const std::string& folder,
+                                                    const std::string& name, std::int64_t now);
+    devkit::CalendarItems& calendar() { return calendar_; }
+    NamedProperties& names() { return names_; }
 
     std::mutex lock; // the files are shared by the main thread and the notification thread
+    std::int64_t reminderLinger = devkit::kReminderLinger;
 
 private:
     devkit::MaildirStore files_;
+    devkit::CalendarItems calendar_;
+    NamedProperties names_{files_};
 };
+
+// The present moment, in seconds since 1970 UTC.
+std::int64_t unixNow();
 
 // Opens a store, folder or message of `store` by identifier: no identifier is the root folder.
 HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,

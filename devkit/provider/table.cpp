@@ -4,17 +4,195 @@
 #include "faults.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace maildir {
 
+namespace {
+
+// -1, 0 or 1 for two values of the same kind; nothing when they cannot be compared.
+std::optional<int> compare(const Property& a, const Property& b) {
+    auto order = [](const auto& x, const auto& y) { return x < y ? -1 : y < x ? 1 : 0; };
+    if (a.value.index() != b.value.index())
+        return std::nullopt;
+    if (const auto* x = std::get_if<LONG>(&a.value))
+        return order(*x, std::get<LONG>(b.value));
+    if (const auto* x = std::get_if<bool>(&a.value))
+        return order(*x, std::get<bool>(b.value));
+    if (const auto* x = std::get_if<FILETIME>(&a.value)) {
+        const FILETIME& y = std::get<FILETIME>(b.value);
+        return order(ULONGLONG(x->dwHighDateTime) << 32 | x->dwLowDateTime,
+                     ULONGLONG(y.dwHighDateTime) << 32 | y.dwLowDateTime);
+    }
+    if (const auto* x = std::get_if<std::string>(&a.value)) { // without regard to case
+        const int result =
+            CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, utf8ToWide(*x).c_str(), -1,
+                           utf8ToWide(std::get<std::string>(b.value)).c_str(), -1);
+        return result ? result - CSTR_EQUAL : 0;
+    }
+    return order(std::get<Bytes>(a.value), std::get<Bytes>(b.value));
+}
+
+// A restriction's value in the provider's form; nothing for types it does not keep.
+std::optional<Property> valueOf(const SPropValue& value) {
+    switch (PROP_TYPE(value.ulPropTag)) {
+    case PT_LONG:
+        return longProperty(value.ulPropTag, value.Value.l);
+    case PT_BOOLEAN:
+        return boolProperty(value.ulPropTag, value.Value.b != 0);
+    case PT_SYSTIME:
+        return timeProperty(value.ulPropTag, value.Value.ft);
+    case PT_STRING8:
+        return textProperty(value.ulPropTag, ansiToUtf8(value.Value.lpszA));
+    case PT_UNICODE:
+        return textProperty(value.ulPropTag, wideToUtf8(value.Value.lpszW));
+    case PT_BINARY:
+        return binaryProperty(value.ulPropTag,
+                              Bytes(value.Value.bin.lpb, value.Value.bin.lpb + value.Value.bin.cb));
+    default:
+        return std::nullopt;
+    }
+}
+
+// The row's property of that tag, when its type is the tag's (8-bit and wide texts alike).
+const Property* typed(const Properties& row, ULONG tag) {
+    const Property* property = find(row, tag);
+    if (!property)
+        return nullptr;
+    auto kind = [](ULONG type) { return type == PT_STRING8 ? ULONG(PT_UNICODE) : type; };
+    return kind(PROP_TYPE(property->tag)) == kind(PROP_TYPE(tag)) ? property : nullptr;
+}
+
+// Whether a row matches; an error for restrictions the table cannot evaluate.
+HRESULT matches(const Properties& row, const SRestriction& restriction, int depth, bool& result) {
+    if (depth > 64)
+        return MAPI_E_TOO_COMPLEX;
+    switch (restriction.rt) {
+    case RES_AND:
+    case RES_OR: {
+        const bool all = restriction.rt == RES_AND;
+        const SAndRestriction& parts = restriction.res.resAnd;
+        result = all;
+        for (ULONG i = 0; i < parts.cRes; ++i) {
+            bool part = false;
+            if (const HRESULT error = matches(row, parts.lpRes[i], depth + 1, part); FAILED(error))
+                return error;
+            if (part != all) {
+                result = part;
+                break;
+            }
+        }
+        return S_OK;
+    }
+    case RES_NOT: {
+        const HRESULT error = matches(row, *restriction.res.resNot.lpRes, depth + 1, result);
+        result = !result;
+        return error;
+    }
+    case RES_EXIST:
+        result = find(row, restriction.res.resExist.ulPropTag) != nullptr;
+        return S_OK;
+    case RES_PROPERTY: {
+        const SPropertyRestriction& test = restriction.res.resProperty;
+        if (!test.lpProp)
+            return MAPI_E_INVALID_PARAMETER;
+        const auto wanted = valueOf(*test.lpProp);
+        const Property* have = typed(row, test.ulPropTag);
+        const auto order = wanted && have ? compare(*have, *wanted) : std::nullopt;
+        result = false; // a row without the property, or with another type, does not match
+        if (!order)
+            return S_OK;
+        switch (test.relop) {
+        case RELOP_LT:
+            result = *order < 0;
+            break;
+        case RELOP_LE:
+            result = *order <= 0;
+            break;
+        case RELOP_GT:
+            result = *order > 0;
+            break;
+        case RELOP_GE:
+            result = *order >= 0;
+            break;
+        case RELOP_EQ:
+            result = *order == 0;
+            break;
+        case RELOP_NE:
+            result = *order != 0;
+            break;
+        default:
+            return MAPI_E_TOO_COMPLEX;
+        }
+        return S_OK;
+    }
+    default:
+        return MAPI_E_TOO_COMPLEX;
+    }
+}
+
+} // namespace
+
 Table::Table(std::vector<Properties> rows, std::vector<ULONG> defaultColumns)
-    : rows_(std::move(rows)), columns_(std::move(defaultColumns)) {}
+    : rows_(std::move(rows)), columns_(std::move(defaultColumns)) {
+    for (size_t i = 0; i < rows_.size(); ++i)
+        view_.push_back(i);
+}
+
+// Sorts the rows let through; rows without a key's property come after those with it.
+void Table::arrange() {
+    std::stable_sort(view_.begin(), view_.end(), [&](size_t a, size_t b) {
+        for (const SSortOrder& key : order_) {
+            const Property* x = typed(rows_[a], key.ulPropTag);
+            const Property* y = typed(rows_[b], key.ulPropTag);
+            if (!x || !y) {
+                if (x || y)
+                    return x != nullptr;
+                continue;
+            }
+            const int order = compare(*x, *y).value_or(0);
+            if (order)
+                return key.ulOrder == TABLE_SORT_DESCEND ? order > 0 : order < 0;
+        }
+        return false;
+    });
+}
+
+STDMETHODIMP Table::Restrict(LPSRestriction restriction, ULONG) {
+    MAILDIR_FAULT_POINT("IMAPITable::Restrict");
+    std::vector<size_t> chosen;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        bool keep = true;
+        if (restriction)
+            if (const HRESULT error = matches(rows_[i], *restriction, 0, keep); FAILED(error))
+                return error;
+        if (keep)
+            chosen.push_back(i);
+    }
+    view_ = std::move(chosen);
+    arrange();
+    cursor_ = 0;
+    return S_OK;
+}
+
+STDMETHODIMP Table::SortTable(LPSSortOrderSet order, ULONG) {
+    MAILDIR_FAULT_POINT("IMAPITable::SortTable");
+    if (!order)
+        return MAPI_E_INVALID_PARAMETER;
+    if (order->cCategories)
+        return MAPI_E_TOO_COMPLEX; // no categorised views
+    order_.assign(order->aSort, order->aSort + order->cSorts);
+    std::sort(view_.begin(), view_.end()); // from the rows' own order, as every sort does
+    arrange();
+    cursor_ = 0;
+    return S_OK;
+}
 
 STDMETHODIMP Table::GetRowCount(ULONG, ULONG* count) {
     MAILDIR_FAULT_POINT("IMAPITable::GetRowCount");
     if (!count)
         return MAPI_E_INVALID_PARAMETER;
-    *count = ULONG(rows_.size());
+    *count = ULONG(view_.size());
     return S_OK;
 }
 
@@ -47,10 +225,10 @@ STDMETHODIMP Table::SeekRow(BOOKMARK origin, LONG rows, LONG* sought) {
     else if (origin == BOOKMARK_CURRENT)
         start = cursor_;
     else if (origin == BOOKMARK_END)
-        start = LONG(rows_.size());
+        start = LONG(view_.size());
     else
         return MAPI_E_INVALID_BOOKMARK;
-    const LONG target = std::clamp<LONG>(start + rows, 0, LONG(rows_.size()));
+    const LONG target = std::clamp<LONG>(start + rows, 0, LONG(view_.size()));
     if (sought)
         *sought = target - start;
     cursor_ = target;
@@ -62,7 +240,7 @@ STDMETHODIMP Table::QueryPosition(ULONG* row, ULONG* numerator, ULONG* denominat
         return MAPI_E_INVALID_PARAMETER;
     *row = ULONG(cursor_);
     *numerator = ULONG(cursor_);
-    *denominator = ULONG(std::max<size_t>(rows_.size(), 1));
+    *denominator = ULONG(std::max<size_t>(view_.size(), 1));
     return S_OK;
 }
 
@@ -83,7 +261,7 @@ STDMETHODIMP Table::QueryRows(LONG count, ULONG flags, LPSRowSet* rows) {
     *rows = nullptr;
     LONG first = cursor_, last = cursor_;
     if (count >= 0)
-        last = std::min<LONG>(cursor_ + count, LONG(rows_.size()));
+        last = std::min<LONG>(cursor_ + count, LONG(view_.size()));
     else
         first = std::max<LONG>(cursor_ + count, 0);
     const ULONG returned = ULONG(last - first);
@@ -104,7 +282,7 @@ STDMETHODIMP Table::QueryRows(LONG count, ULONG flags, LPSRowSet* rows) {
         }
         auto* array = static_cast<SPropValue*>(values);
         for (size_t c = 0; c < columns_.size(); ++c)
-            fillValue(rows_[size_t(i)], columns_[c], array[c], values);
+            fillValue(rows_[view_[size_t(i)]], columns_[c], array[c], values);
         SRow& row = set->aRow[set->cRows++];
         row.ulAdrEntryPad = 0;
         row.cValues = ULONG(columns_.size());

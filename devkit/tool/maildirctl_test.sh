@@ -20,6 +20,26 @@ grep -q ": piped" <<<"$listing" || fail "list misses the piped mail"
 "$tool" "$store" rmfolder "Inbox/Family & Friends"
 [ ! -e "$store/IPM_SUBTREE/Inbox/Family & Friends" ] || fail "folder not removed"
 
+# The calendar: appointments made, dropped in, listed with their reminders, removed.
+name=$("$tool" "$store" appointment "Budget review" "2031-07-01 16:00" --zone=Europe/Berlin \
+    --alarm=15 --location="Room 4" --name=budget)
+[ "$name" = budget ] && [ -f "$store/IPM_SUBTREE/Calendar/budget.ics" ] || fail "no budget.ics"
+printf 'BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART:20310102T100000Z\r\nSUMMARY:Dropped\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n' |
+    "$tool" "$store" ics - dropped >/dev/null
+printf 'BEGIN:VCALENDAR\r\n' >"$store/broken.ics"
+"$tool" "$store" ics "$store/broken.ics" broken >/dev/null
+soon=$("$tool" "$store" appointment "Soon" now+1h --alarm=5)
+listing=$("$tool" "$store" calendar)
+grep -q "^budget  reminder 2031-07-01 13:45:00 UTC  (GMT+02:00) Europe/Berlin  Budget review @ Room 4$" \
+    <<<"$listing" || fail "budget not listed with its reminder: $listing"
+grep -q "^dropped  no reminder  Dropped$" <<<"$listing" || fail "dropped item: $listing"
+grep -q "^broken  unreadable: " <<<"$listing" || fail "broken item: $listing"
+grep -q "^$soon  reminder .* UTC  (GMT) UTC  Soon$" <<<"$listing" || fail "soon: $listing"
+"$tool" "$store" unappoint budget
+[ ! -e "$store/IPM_SUBTREE/Calendar/budget.ics" ] || fail "budget not removed"
+status=0; "$tool" "$store" appointment "x" "2031-07-01 16:00" --zone=Mars/Olympus >/dev/null 2>&1 || status=$?
+[ "$status" = 2 ] || fail "an unknown zone gave $status, not 2"
+
 status=0; "$tool" "$store" send Missing "a@b" "x" >/dev/null 2>&1 || status=$?
 [ "$status" = 2 ] || fail "delivery to a missing folder gave $status, not 2"
 status=0; "$tool" "$store" frobnicate >/dev/null 2>&1 || status=$?

@@ -34,7 +34,8 @@ TEST_F(Store, StandardLayoutHasAnIpmSubtreeWithTheUsualFolders) {
     std::vector<std::string> names;
     for (const FolderEntry& child : store.childFolders("IPM_SUBTREE"))
         names.push_back(child.displayName);
-    EXPECT_EQ(names, (std::vector<std::string>{"Deleted Items", "Inbox", "Sent Items"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Calendar", "Deleted Items", "Inbox", "Sent Items"}));
     auto subtree = store.property(ipmSubtreeProperty);
     ASSERT_TRUE(subtree);
     EXPECT_EQ(*subtree, folderEntryId(store.uid(), "IPM_SUBTREE"));

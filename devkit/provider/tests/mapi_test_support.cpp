@@ -36,7 +36,8 @@ StoreFixture::~StoreFixture() {
     logoff();
     std::error_code ignored;
     devkit::fs::remove_all(files_.root(), ignored);
-    for (const wchar_t* name : {L"Faults", L"Logon", L"Stores", L"Transports", L"Status"})
+    for (const wchar_t* name :
+         {L"Faults", L"Logon", L"Stores", L"Transports", L"Status", L"ReminderLinger"})
         setSetting(name, "");
 }
 

@@ -1,0 +1,125 @@
+#include "calendar_items.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+using namespace devkit;
+
+namespace {
+
+std::int64_t utc(int year, int month, int day, int hour, int minute) {
+    return ical::daysFromCivil(year, month, day) * ical::kSecondsPerDay + hour * 3600 + minute * 60;
+}
+
+class Calendar : public ::testing::Test {
+protected:
+    void SetUp() override { store.createStandardLayout(); }
+    void TearDown() override { fs::remove_all(root); }
+
+    std::string add(const NewAppointment& appointment, const std::string& name = {}) {
+        std::string error;
+        const auto text = composeAppointment(appointment, error);
+        EXPECT_TRUE(text) << error;
+        return store.putCalendarFile(folder, text.value_or(""), name);
+    }
+    CalendarItem item(const std::string& name) {
+        return items.load(store.findCalendarFile(folder, name).value());
+    }
+
+    fs::path root =
+        fs::temp_directory_path() / ("calendar-test-" + std::to_string(std::random_device{}()));
+    MaildirStore store{root};
+    const std::string folder = "IPM_SUBTREE/Calendar";
+    CalendarItems items;
+};
+
+TEST_F(Calendar, TheCalendarFolderHoldsOneFilePerAppointment) {
+    EXPECT_TRUE(store.isCalendar(folder));
+    EXPECT_FALSE(store.isCalendar("IPM_SUBTREE/Inbox"));
+    EXPECT_FALSE(store.isCalendar("IPM_SUBTREE"));
+    EXPECT_FALSE(store.isCalendar(""));
+
+    const std::string named =
+        add({.summary = "Dentist", .start = utc(2026, 12, 9, 8, 0)}, "dentist");
+    const std::string unnamed = add({.summary = "Review", .start = utc(2026, 12, 10, 8, 0)});
+    std::ofstream(store.directory(folder) / "notes.txt") << "not an appointment";
+    std::ofstream(store.directory(folder) / ".hidden.ics") << "BEGIN:VCALENDAR";
+    std::vector<std::string> names;
+    for (const CalendarFile& file : store.calendarFiles(folder))
+        names.push_back(file.name);
+    EXPECT_EQ(names, (std::vector<std::string>{unnamed, "dentist"})); // by name, digits first
+
+    EXPECT_TRUE(store.deleteCalendarFile(folder, named));
+    EXPECT_FALSE(store.findCalendarFile(folder, named));
+    EXPECT_FALSE(store.deleteCalendarFile(folder, "../Inbox/x"));
+    EXPECT_THROW(store.putCalendarFile(folder, "x", "a/b"), std::invalid_argument);
+}
+
+TEST_F(Calendar, FilesAreReadAgainOnlyWhenTheyChange) {
+    add({.summary = "First", .start = utc(2026, 12, 9, 8, 0)}, "item");
+    store.putCalendarFile(folder, "BEGIN:VCALENDAR\r\nnonsense", "broken");
+    EXPECT_EQ(item("item").appointment->event().summary, "First");
+    const CalendarItem broken = item("broken");
+    EXPECT_FALSE(broken.appointment);
+    EXPECT_FALSE(broken.error.empty());
+
+    add({.summary = "Second, longer", .start = utc(2026, 12, 9, 8, 0)}, "item");
+    EXPECT_EQ(item("item").appointment->event().summary, "Second, longer");
+}
+
+TEST_F(Calendar, TheReminderLingersThenMovesToTheNextOccurrence) {
+    add({.summary = "Standup",
+         .start = utc(2026, 12, 7, 8, 0),
+         .zone = "Europe/Berlin",
+         .alarmMinutesBefore = 10,
+         .rule = "FREQ=WEEKLY"},
+        "weekly");
+    const auto weekly = item("weekly").appointment;
+    ASSERT_TRUE(weekly);
+    const std::int64_t alarm = utc(2026, 12, 7, 7, 50);
+    Reminder reminder = reminderOf(*weekly, alarm + kReminderLinger - 1);
+    EXPECT_EQ(reminder.alarm->at, alarm);
+    EXPECT_EQ(reminder.movesAt, alarm + kReminderLinger);
+    reminder = reminderOf(*weekly, alarm + kReminderLinger);
+    EXPECT_EQ(reminder.alarm->at, alarm + 7 * ical::kSecondsPerDay);
+    EXPECT_EQ(weekly->zoneDescription(*reminder.alarm->event, reminder.alarm->at),
+              "(GMT+01:00) Europe/Berlin");
+
+    // Once the last alarm has passed it stays, and nothing moves any more.
+    add({.summary = "Once", .start = utc(2026, 12, 7, 8, 0), .alarmMinutesBefore = -5}, "once");
+    reminder = reminderOf(*item("once").appointment, utc(2027, 1, 1, 0, 0));
+    EXPECT_EQ(reminder.alarm->at, utc(2026, 12, 7, 8, 5));
+    EXPECT_FALSE(reminder.movesAt);
+
+    add({.summary = "Silent", .start = utc(2026, 12, 7, 8, 0)}, "silent");
+    EXPECT_FALSE(reminderOf(*item("silent").appointment, 0).alarm);
+}
+
+TEST_F(Calendar, AppointmentsAreWrittenInTheirZone) {
+    // 14:00 UTC in July is 16:00 in Berlin's summer time, 19:30 in Kolkata.
+    add({.summary = "Call; \"quoted\", with commas",
+         .location = "Caf\xc3\xa9 Central",
+         .start = utc(2027, 7, 1, 14, 0),
+         .zone = "Europe/Berlin",
+         .alarmMinutesBefore = 15},
+        "summer");
+    const auto summer = item("summer").appointment;
+    ASSERT_TRUE(summer);
+    EXPECT_EQ(summer->event().start.wall, utc(2027, 7, 1, 16, 0));
+    EXPECT_EQ(summer->event().summary, "Call; \"quoted\", with commas");
+    EXPECT_EQ(summer->event().location, "Caf\xc3\xa9 Central");
+    EXPECT_EQ(summer->nextAlarm(0)->at, utc(2027, 7, 1, 13, 45));
+    EXPECT_EQ(summer->zoneDescription(summer->event(), utc(2027, 7, 1, 13, 45)),
+              "(GMT+02:00) Europe/Berlin");
+
+    add({.summary = "Fixed", .start = utc(2027, 7, 1, 14, 0), .zone = "+05:30"}, "fixed");
+    EXPECT_EQ(item("fixed").appointment->event().start.wall, utc(2027, 7, 1, 19, 30));
+
+    std::string error;
+    EXPECT_FALSE(composeAppointment({.summary = "x", .zone = "Mars/Olympus"}, error));
+    EXPECT_NE(error.find("Mars/Olympus"), std::string::npos);
+}
+
+} // namespace

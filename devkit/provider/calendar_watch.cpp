@@ -1,0 +1,250 @@
+#include "calendar_watch.h"
+
+#include "properties.h"
+
+#include <algorithm>
+
+namespace maildir {
+
+namespace {
+
+constexpr DWORD watchedChanges =
+    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
+// A writer's changes to one file come in several records: they are looked at once the folder
+// has been quiet this long, or after at most the second value.
+constexpr ULONGLONG quietPeriod = 100;
+constexpr ULONGLONG longestDelay = 1000;
+
+// The appointment's name when `file` is an .ics file of the folder.
+std::optional<std::string> appointmentName(const std::string& file) {
+    const std::string extension = devkit::calendarExtension;
+    if (file.size() <= extension.size() || file[0] == '.' ||
+        _stricmp(file.c_str() + file.size() - extension.size(), extension.c_str()) != 0 ||
+        file.find('\\') != std::string::npos)
+        return std::nullopt;
+    std::string name = file.substr(0, file.size() - extension.size());
+    if (!devkit::isSafeUniqueName(name))
+        return std::nullopt;
+    return name;
+}
+
+Notice appointmentNotice(ULONG event, const std::string& folder, const std::string& name) {
+    return {event, MAPI_MESSAGE, folder, name, {}, {}, MSGFLAG_READ};
+}
+
+} // namespace
+
+struct CalendarWatch::Folder {
+    std::string path;
+    std::map<std::string, Known> known;
+    std::set<std::string> dirty; // names changed since they were last looked at
+    bool lost = false;           // more changed than was recorded
+    ULONGLONG firstChange = 0, lastChange = 0;
+};
+
+CalendarWatch::CalendarWatch(std::shared_ptr<Store> store, std::shared_ptr<Watcher> watcher,
+                             Sink sink)
+    : store_(std::move(store)), watcher_(std::move(watcher)), sink_(std::move(sink)),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      timer_(CreateWaitableTimerW(nullptr, FALSE, nullptr)) {
+    thread_ = std::thread([this] { run(); });
+}
+
+CalendarWatch::~CalendarWatch() {
+    SetEvent(stop_);
+    thread_.join();
+    for (HANDLE handle : {stop_, wake_, timer_})
+        if (handle)
+            CloseHandle(handle);
+}
+
+bool CalendarWatch::watch(const std::string& path) {
+    {
+        std::lock_guard guard(lock_);
+        for (const Folder& folder : folders_)
+            if (folder.path == path)
+                return true;
+    }
+    const bool watched = watcher_->watchDirectory(
+        path, "", watchedChanges,
+        [this, path](const std::vector<Watcher::Change>& changes, bool lost) {
+            std::vector<std::string> names;
+            for (const Watcher::Change& change : changes)
+                if (auto name = appointmentName(change.name))
+                    names.push_back(std::move(*name));
+            changed(path, names, lost);
+            return std::vector<Notice>(); // told once the folder is quiet
+        });
+    if (!watched)
+        return false;
+    // Changes are seen from here on. Now remember what is there.
+    std::lock_guard guard(lock_);
+    Folder& folder = folders_.emplace_back();
+    folder.path = path;
+    const std::int64_t now = unixNow();
+    {
+        std::lock_guard storeGuard(store_->lock);
+        for (const auto& file : store_->files().calendarFiles(path))
+            folder.known[file.name] = current(file, now);
+    }
+    arm();
+    return true;
+}
+
+void CalendarWatch::changed(const std::string& path, const std::vector<std::string>& names,
+                            bool lost) {
+    if (names.empty() && !lost)
+        return;
+    std::lock_guard guard(lock_);
+    for (Folder& folder : folders_) {
+        if (folder.path != path)
+            continue;
+        const ULONGLONG tick = GetTickCount64();
+        if (folder.dirty.empty() && !folder.lost)
+            folder.firstChange = tick;
+        folder.lastChange = tick;
+        folder.lost |= lost;
+        folder.dirty.insert(names.begin(), names.end());
+    }
+    SetEvent(wake_);
+}
+
+CalendarWatch::Known CalendarWatch::current(const devkit::CalendarFile& file, std::int64_t now) {
+    Known known;
+    known.signature = file.signature;
+    const devkit::CalendarItem item = store_->calendar().load(file);
+    if (item.appointment) {
+        const devkit::Reminder reminder =
+            devkit::reminderOf(*item.appointment, now, store_->reminderLinger);
+        if (reminder.alarm)
+            known.reminder = reminder.alarm->at;
+        known.movesAt = reminder.movesAt;
+    }
+    return known;
+}
+
+std::vector<Notice> CalendarWatch::examine(Folder& folder, const std::string& name,
+                                           std::int64_t now) {
+    std::optional<devkit::CalendarFile> file;
+    std::optional<Known> known;
+    {
+        std::lock_guard storeGuard(store_->lock);
+        file = store_->files().findCalendarFile(folder.path, name);
+        if (file)
+            known = current(*file, now);
+    }
+    auto before = folder.known.find(name);
+    if (!file) {
+        if (before == folder.known.end())
+            return {};
+        folder.known.erase(before);
+        return {appointmentNotice(fnevObjectDeleted, folder.path, name)};
+    }
+    if (before == folder.known.end()) {
+        folder.known[name] = *known;
+        return {appointmentNotice(fnevObjectCreated, folder.path, name)};
+    }
+    const bool changed =
+        before->second.signature != known->signature || before->second.reminder != known->reminder;
+    before->second = *known;
+    if (!changed)
+        return {};
+    return {appointmentNotice(fnevObjectModified, folder.path, name)};
+}
+
+std::vector<Notice> CalendarWatch::settle(Folder& folder, std::int64_t now) {
+    std::vector<Notice> notices;
+    if (folder.lost) {
+        std::set<std::string> names;
+        for (const auto& [name, known] : folder.known)
+            names.insert(name);
+        {
+            std::lock_guard storeGuard(store_->lock);
+            for (const auto& file : store_->files().calendarFiles(folder.path))
+                names.insert(file.name);
+        }
+        folder.dirty.insert(names.begin(), names.end());
+        folder.lost = false;
+    }
+    for (const std::string& name : folder.dirty) {
+        auto found = examine(folder, name, now);
+        notices.insert(notices.end(), found.begin(), found.end());
+    }
+    folder.dirty.clear();
+    return notices;
+}
+
+std::vector<Notice> CalendarWatch::advance(std::int64_t now) {
+    std::vector<Notice> notices;
+    for (Folder& folder : folders_) {
+        std::vector<std::string> due;
+        for (const auto& [name, known] : folder.known)
+            if (known.movesAt && *known.movesAt <= now)
+                due.push_back(name);
+        for (const std::string& name : due) {
+            auto found = examine(folder, name, now);
+            notices.insert(notices.end(), found.begin(), found.end());
+        }
+    }
+    return notices;
+}
+
+// One timer, set for the earliest moment a reminder moves on.
+void CalendarWatch::arm() {
+    std::optional<std::int64_t> earliest;
+    for (const Folder& folder : folders_)
+        for (const auto& [name, known] : folder.known)
+            if (known.movesAt && (!earliest || *known.movesAt < *earliest))
+                earliest = known.movesAt;
+    if (!earliest) {
+        CancelWaitableTimer(timer_);
+        return;
+    }
+    const FILETIME at = fileTimeFromUnix(*earliest);
+    LARGE_INTEGER due;
+    // A little after the second begins, so that the clock read then has reached it.
+    due.QuadPart = LONGLONG(ULONGLONG(at.dwHighDateTime) << 32 | at.dwLowDateTime) + 500000;
+    SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
+}
+
+void CalendarWatch::run() {
+    for (;;) {
+        HANDLE waits[] = {stop_, wake_, timer_};
+        DWORD timeout = INFINITE;
+        {
+            std::lock_guard guard(lock_);
+            const ULONGLONG tick = GetTickCount64();
+            for (const Folder& folder : folders_)
+                if (!folder.dirty.empty() || folder.lost) {
+                    const ULONGLONG due = std::min(folder.lastChange + quietPeriod,
+                                                   folder.firstChange + longestDelay);
+                    timeout = std::min<DWORD>(timeout, DWORD(due > tick ? due - tick : 0));
+                }
+        }
+        const DWORD result = WaitForMultipleObjects(3, waits, FALSE, timeout);
+        if (result == WAIT_OBJECT_0 || result == WAIT_FAILED)
+            return;
+
+        std::vector<Notice> notices;
+        {
+            std::lock_guard guard(lock_);
+            const std::int64_t now = unixNow();
+            const ULONGLONG tick = GetTickCount64();
+            if (result == WAIT_OBJECT_0 + 2)
+                notices = advance(now);
+            for (Folder& folder : folders_)
+                if ((!folder.dirty.empty() || folder.lost) &&
+                    (tick >= folder.lastChange + quietPeriod ||
+                     tick >= folder.firstChange + longestDelay)) {
+                    auto found = settle(folder, now);
+                    notices.insert(notices.end(), found.begin(), found.end());
+                }
+            arm();
+        }
+        if (!notices.empty())
+            sink_(std::move(notices));
+    }
+}
+
+} // namespace maildir

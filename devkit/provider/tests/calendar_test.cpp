@@ -1,0 +1,349 @@
+// The store's Calendar folder through mapi32, used the way a reminder program uses it.
+#include "calendar_items.h"
+#include "mapi_test_support.h"
+#include "wine_test.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <fstream>
+
+using namespace kit;
+
+namespace {
+
+constexpr GUID commonSet = {0x00062008, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr GUID appointmentSet = {0x00062002, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr GUID publicStrings = {0x00020329, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr ULONG allEvents = 0x7E;
+
+ENTRYID* entry(const Bytes& id) {
+    return reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data()));
+}
+
+FILETIME fileTime(std::int64_t unix) {
+    const ULONGLONG ticks = ULONGLONG(unix + 11644473600LL) * 10000000ULL;
+    return {DWORD(ticks), DWORD(ticks >> 32)};
+}
+
+std::int64_t unixTime(const FILETIME& time) {
+    return std::int64_t((ULONGLONG(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 10000000ULL) -
+           11644473600LL;
+}
+
+class Calendar : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(fixture.logon(), S_OK);
+        folder = fixture.openFolder(fixture.folderId(calendarPath));
+        ASSERT_TRUE(folder);
+    }
+    void TearDown() override { fixture.logoff(); }
+
+    // An appointment starting `minutes` from now, reminding `alarm` minutes before.
+    std::string add(const std::string& name, const std::string& summary, std::int64_t minutes,
+                    std::optional<std::int64_t> alarm, const std::string& zone = "UTC",
+                    const std::string& location = {}) {
+        std::string error;
+        const auto text = devkit::composeAppointment({.summary = summary,
+                                                      .location = location,
+                                                      .start = now + minutes * 60,
+                                                      .zone = zone,
+                                                      .alarmMinutesBefore = alarm,
+                                                      .rule = {}},
+                                                     error);
+        EXPECT_TRUE(text) << error;
+        return fixture.files().putCalendarFile(calendarPath, text.value_or(""), name);
+    }
+
+    // The store's tag of a named property with a numeric name, the way a program finds it.
+    ULONG tagOf(const GUID& set, LONG id, ULONG type) {
+        MAPINAMEID name{const_cast<GUID*>(&set), MNID_ID, {id}};
+        MAPINAMEID* names[] = {&name};
+        SPropTagArray* tags = nullptr;
+        EXPECT_EQ(folder->GetIDsFromNames(1, names, 0, &tags), S_OK);
+        const ULONG tag = tags ? PROP_TAG(type, PROP_ID(tags->aulPropTag[0])) : 0;
+        MAPIFreeBuffer(tags);
+        return tag;
+    }
+
+    // The table's rows of two columns after the program's Restrict and SortTable.
+    std::vector<std::pair<std::int64_t, Bytes>> comingReminders(std::int64_t from) {
+        const ULONG reminderTag = tagOf(commonSet, 0x8560, PT_SYSTIME);
+        Ref<IMAPITable> table;
+        EXPECT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
+        SPropValue value{};
+        value.ulPropTag = reminderTag;
+        value.Value.ft = fileTime(from);
+        SRestriction restriction{};
+        restriction.rt = RES_PROPERTY;
+        restriction.res.resProperty = {RELOP_GE, reminderTag, &value};
+        EXPECT_EQ(table->Restrict(&restriction, 0), S_OK);
+        SizedSSortOrderSet(1, order) = {1, 0, 0, {{reminderTag, TABLE_SORT_ASCEND}}};
+        EXPECT_EQ(table->SortTable(reinterpret_cast<SSortOrderSet*>(&order), 0), S_OK);
+        ULONG count = 0;
+        EXPECT_EQ(table->GetRowCount(0, &count), S_OK);
+        std::vector<std::pair<std::int64_t, Bytes>> rows;
+        for (ULONG i = 0; i < count; ++i) {
+            EXPECT_EQ(table->SeekRow(BOOKMARK_BEGINNING, LONG(i), nullptr), S_OK);
+            SizedSPropTagArray(2, columns) = {2, {reminderTag, PR_ENTRYID}};
+            EXPECT_EQ(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0), S_OK);
+            SRowSet* row = nullptr;
+            EXPECT_EQ(table->QueryRows(1, 0, &row), S_OK);
+            if (!row || row->cRows != 1)
+                break;
+            rows.emplace_back(unixTime(row->aRow[0].lpProps[0].Value.ft),
+                              bytesOf(row->aRow[0].lpProps[1].Value.bin));
+            MAPIFreeBuffer(row->aRow[0].lpProps);
+            MAPIFreeBuffer(row);
+        }
+        return rows;
+    }
+
+    StoreFixture fixture;
+    const std::string calendarPath = "IPM_SUBTREE/Calendar";
+    Ref<IMAPIFolder> folder;
+    const std::int64_t now = std::int64_t(std::time(nullptr)) / 60 * 60;
+};
+
+TEST_F(Calendar, IsATopLevelFolderOfTheIpmSubtree) {
+    Ref<IMAPIFolder> subtree = fixture.openFolder(fixture.folderId("IPM_SUBTREE"));
+    ASSERT_TRUE(subtree);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(subtree->GetHierarchyTable(MAPI_DEFERRED_ERRORS, table.put()), S_OK);
+    SizedSPropTagArray(2, columns) = {2, {PR_ENTRYID, PR_DISPLAY_NAME_A}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0), S_OK);
+    SRowSet* rows = nullptr;
+    ASSERT_EQ(table->QueryRows(10, 0, &rows), S_OK);
+    bool found = false;
+    for (ULONG i = 0; i < rows->cRows; ++i)
+        if (std::string(rows->aRow[i].lpProps[1].Value.lpszA) == "Calendar") {
+            found = true;
+            EXPECT_EQ(bytesOf(rows->aRow[i].lpProps[0].Value.bin), fixture.folderId(calendarPath));
+        }
+    for (ULONG i = 0; i < rows->cRows; ++i)
+        MAPIFreeBuffer(rows->aRow[i].lpProps);
+    MAPIFreeBuffer(rows);
+    EXPECT_TRUE(found);
+}
+
+TEST_F(Calendar, NamedPropertiesHaveStableTagsOfTheirOwnSet) {
+    // A null list asks for every name; the same numbers occur in other sets.
+    SPropTagArray* tags = nullptr;
+    ULONG count = 0;
+    MAPINAMEID** names = nullptr;
+    ASSERT_EQ(folder->GetNamesFromIDs(&tags, nullptr, 0, &count, &names), S_OK);
+    ASSERT_TRUE(tags);
+    ASSERT_EQ(tags->cValues, count);
+    int reminders = 0, strings = 0;
+    for (ULONG i = 0; i < count; ++i) {
+        if (names[i]->ulKind == MNID_STRING) {
+            ++strings;
+            EXPECT_EQ(std::wstring(names[i]->Kind.lpwstrName), L"Keywords");
+            EXPECT_TRUE(IsEqualGUID(*names[i]->lpguid, publicStrings));
+        } else if (names[i]->Kind.lID == 0x8560) {
+            ++reminders;
+        }
+    }
+    EXPECT_EQ(reminders, 2) << "0x8560 in PSETID_Common and in another set";
+    EXPECT_EQ(strings, 1);
+    MAPIFreeBuffer(names);
+    MAPIFreeBuffer(tags);
+
+    const ULONG reminder = tagOf(commonSet, 0x8560, PT_SYSTIME);
+    const ULONG location = tagOf(appointmentSet, 0x8208, PT_STRING8);
+    EXPECT_GE(PROP_ID(reminder), 0x8000u);
+    EXPECT_NE(PROP_ID(reminder), PROP_ID(location));
+
+    // Unknown names: an error value, unless created; a created one keeps its tag.
+    MAPINAMEID unknown{const_cast<GUID*>(&appointmentSet), MNID_ID, {0x7777}};
+    MAPINAMEID* wanted[] = {&unknown};
+    ASSERT_EQ(folder->GetIDsFromNames(1, wanted, 0, &tags), MAPI_W_ERRORS_RETURNED);
+    EXPECT_EQ(PROP_TYPE(tags->aulPropTag[0]), ULONG(PT_ERROR));
+    MAPIFreeBuffer(tags);
+    ASSERT_EQ(folder->GetIDsFromNames(1, wanted, MAPI_CREATE, &tags), S_OK);
+    const ULONG created = tags->aulPropTag[0];
+    MAPIFreeBuffer(tags);
+    folder.reset();
+    fixture.logoff();
+    ASSERT_EQ(fixture.logon(), S_OK);
+    folder = fixture.openFolder(fixture.folderId(calendarPath));
+    EXPECT_EQ(tagOf(commonSet, 0x8560, PT_SYSTIME), reminder);
+    ASSERT_EQ(folder->GetIDsFromNames(1, wanted, 0, &tags), S_OK);
+    EXPECT_EQ(tags->aulPropTag[0], created);
+    MAPIFreeBuffer(tags);
+}
+
+TEST_F(Calendar, ComingRemindersAreRestrictedAndSortedAsAProgramAsksForThem) {
+    add("later", "Later", 120, 15);
+    add("sooner", "Sooner", 60, 10, "Europe/Berlin", "Room 4");
+    add("silent", "No alarm", 30, std::nullopt);
+    add("passed", "Passed", -60, 15);
+    std::ofstream(fixture.files().directory(calendarPath) / "broken.ics") << "BEGIN:VCALENDAR\r\n";
+
+    const auto rows = comingReminders(now);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].first, now + 50 * 60);
+    EXPECT_EQ(rows[0].second, fixture.messageId(calendarPath, "sooner"));
+    EXPECT_EQ(rows[1].first, now + 105 * 60);
+    // At or after: the exact moment is in, a second later out.
+    EXPECT_EQ(comingReminders(now + 50 * 60).size(), 2u);
+    EXPECT_EQ(comingReminders(now + 50 * 60 + 1).size(), 1u);
+
+    // The item as the reminder clock reads it, 8-bit texts.
+    Ref<IMessage> item = fixture.openMessage(rows[0].second);
+    ASSERT_TRUE(item);
+    SizedSPropTagArray(4, wanted) = {4,
+                                     {PR_SUBJECT_A, tagOf(commonSet, 0x8560, PT_SYSTIME),
+                                      tagOf(appointmentSet, 0x8234, PT_STRING8),
+                                      tagOf(appointmentSet, 0x8208, PT_STRING8)}};
+    ULONG count = 0;
+    SPropValue* values = nullptr;
+    ASSERT_EQ(item->GetProps(reinterpret_cast<SPropTagArray*>(&wanted), 0, &count, &values), S_OK);
+    EXPECT_STREQ(values[0].Value.lpszA, "Sooner");
+    EXPECT_EQ(unixTime(values[1].Value.ft), now + 50 * 60);
+    const std::string zone = values[2].Value.lpszA;
+    EXPECT_TRUE(zone == "(GMT+01:00) Europe/Berlin" || zone == "(GMT+02:00) Europe/Berlin") << zone;
+    EXPECT_STREQ(values[3].Value.lpszA, "Room 4");
+    MAPIFreeBuffer(values);
+
+    // Without a location or a zone of its own, those values are missing.
+    Ref<IMessage> plain = fixture.openMessage(rows[1].second);
+    ASSERT_EQ(plain->GetProps(reinterpret_cast<SPropTagArray*>(&wanted), 0, &count, &values),
+              MAPI_W_ERRORS_RETURNED);
+    EXPECT_STREQ(values[2].Value.lpszA, "(GMT) UTC");
+    EXPECT_EQ(PROP_TYPE(values[3].ulPropTag), ULONG(PT_ERROR));
+    MAPIFreeBuffer(values);
+
+    // Gone from the disk: no longer opened.
+    fixture.files().deleteCalendarFile(calendarPath, "sooner");
+    ULONG type = 0;
+    Ref<IUnknown> gone;
+    EXPECT_EQ(fixture.store()->OpenEntry(ULONG(rows[0].second.size()), entry(rows[0].second),
+                                         nullptr, MAPI_MODIFY | MAPI_DEFERRED_ERRORS, &type,
+                                         gone.put()),
+              MAPI_E_NOT_FOUND);
+}
+
+// Notifications
+
+class CalendarNotifications : public Calendar {
+protected:
+    void advise(RecordingSink& sink) {
+        const Bytes id = fixture.folderId(calendarPath);
+        ULONG connection = 0;
+        ASSERT_EQ(
+            fixture.store()->Advise(ULONG(id.size()), entry(id), allEvents, &sink, &connection),
+            S_OK);
+    }
+    // Waits for `count` notifications, then a little longer to see that no more come.
+    std::vector<ULONG> events(const RecordingSink& sink, size_t count) {
+        wt::pumpUntil([&] { return sink.received.size() >= count; }, 5000);
+        wt::pumpFor(400);
+        std::vector<ULONG> seen;
+        for (const auto& received : sink.received)
+            seen.push_back(received.event);
+        return seen;
+    }
+    RecordingSink sink;
+};
+
+TEST_F(CalendarNotifications, FilesAddedChangedAndRemovedByAnyWriter) {
+    add("early", "Early", 60, 10);
+    advise(sink);
+    add("team", "Team", 90, 15);
+    ASSERT_EQ(events(sink, 1), std::vector<ULONG>{fnevObjectCreated});
+    EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "team"));
+    EXPECT_EQ(sink.received[0].parent, fixture.folderId(calendarPath));
+    EXPECT_EQ(sink.received[0].objectType, ULONG(MAPI_MESSAGE));
+
+    // Rewritten in place, as an editor saves: one change, however many writes.
+    sink.received.clear();
+    std::string error;
+    const std::string text = devkit::composeAppointment({.summary = "Team, moved",
+                                                         .location = {},
+                                                         .start = now + 3600,
+                                                         .zone = "UTC",
+                                                         .alarmMinutesBefore = 5,
+                                                         .rule = {}},
+                                                        error)
+                                 .value_or("");
+    {
+        std::ofstream out(fixture.files().directory(calendarPath) / "early.ics",
+                          std::ios::binary | std::ios::trunc);
+        out << text.substr(0, 40) << std::flush;
+        out << text.substr(40);
+    }
+    ASSERT_EQ(events(sink, 1), std::vector<ULONG>{fnevObjectModified});
+    EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "early"));
+
+    sink.received.clear();
+    fixture.files().deleteCalendarFile(calendarPath, "team");
+    std::ofstream(fixture.files().directory(calendarPath) / "notes.txt") << "ignored";
+    ASSERT_EQ(events(sink, 1), std::vector<ULONG>{fnevObjectDeleted});
+    EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "team"));
+}
+
+// Alarms pass quickly here: an alarm stays the reminder time for a second only.
+class CalendarReminders : public CalendarNotifications {
+protected:
+    CalendarReminders() { setSetting(L"ReminderLinger", L"1"); }
+};
+
+TEST_F(CalendarReminders, ARecurringAppointmentMovesOnToItsNextOccurrence) {
+    // Alarms two seconds from now: a weekly meeting and a single appointment.
+    const std::int64_t alarm = std::int64_t(std::time(nullptr)) + 2;
+    std::string error;
+    for (const char* rule : {"FREQ=WEEKLY", ""}) {
+        const auto text = devkit::composeAppointment({.summary = rule,
+                                                      .location = {},
+                                                      .start = alarm + 60,
+                                                      .minutes = 30,
+                                                      .zone = "UTC",
+                                                      .alarmMinutesBefore = 1,
+                                                      .rule = rule},
+                                                     error);
+        fixture.files().putCalendarFile(calendarPath, text.value_or(""), *rule ? "weekly" : "once");
+    }
+    advise(sink);
+    ASSERT_TRUE(wt::pumpUntil([&] { return !sink.received.empty(); }, 8000));
+    EXPECT_GE(std::int64_t(std::time(nullptr)), alarm + 1) << "not before the alarm has passed";
+    wt::pumpFor(1500);
+    auto described = [&] {
+        std::string text;
+        for (const auto& received : sink.received)
+            text += std::to_string(received.event) + " " +
+                    std::string(received.id.end() - 6, received.id.end()) + "; ";
+        return text;
+    };
+    ASSERT_EQ(sink.received.size(), 1u) << "only the recurring one moves, once: " << described();
+    EXPECT_EQ(sink.received[0].event, ULONG(fnevObjectModified));
+    EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "weekly"));
+
+    const auto rows = comingReminders(alarm + 1);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].first, alarm + 7 * 86400);
+    EXPECT_EQ(rows[0].second, fixture.messageId(calendarPath, "weekly"));
+}
+
+TEST(CalendarFaults, TheNewMethodsFailOnRequest) {
+    StoreFixture fixture("IMAPIFolder::GetNamesFromIDs#1=0x80004005;"
+                         "IMAPIFolder::GetIDsFromNames#1=0x8007000E;IMAPITable::Restrict#1="
+                         "0x80040117;IMAPITable::SortTable#1=0x80040117");
+    ASSERT_EQ(fixture.logon(), S_OK);
+    Ref<IMAPIFolder> folder = fixture.openFolder(fixture.folderId("IPM_SUBTREE/Calendar"));
+    ASSERT_TRUE(folder);
+    SPropTagArray* tags = nullptr;
+    ULONG count = 0;
+    MAPINAMEID** names = nullptr;
+    EXPECT_EQ(folder->GetNamesFromIDs(&tags, nullptr, 0, &count, &names), E_FAIL);
+    EXPECT_EQ(folder->GetIDsFromNames(0, nullptr, 0, &tags), E_OUTOFMEMORY);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
+    SizedSSortOrderSet(1, order) = {1, 0, 0, {{PR_SUBJECT_A, TABLE_SORT_ASCEND}}};
+    EXPECT_EQ(table->Restrict(nullptr, 0), HRESULT(0x80040117));
+    EXPECT_EQ(table->SortTable(reinterpret_cast<SSortOrderSet*>(&order), 0), HRESULT(0x80040117));
+    EXPECT_EQ(table->SortTable(reinterpret_cast<SSortOrderSet*>(&order), 0), S_OK);
+}
+
+} // namespace
