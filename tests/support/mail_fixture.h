@@ -22,7 +22,7 @@ public:
         return store.deliver(from, subject, body, folder);
     }
     // Pumps messages until the sender line has changed, or the time is up.
-    bool waitForSenderLine(const std::string& before, DWORD timeoutMs = 5000);
+    bool waitForSenderLine(const std::string& before, DWORD timeoutMs = 15000);
     std::string senderLine() const;
     std::string subjectLine() const;
     std::string preview() const;

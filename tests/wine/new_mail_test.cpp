@@ -49,7 +49,9 @@ protected:
     std::string arrive(const std::string& from, const std::string& subject,
                        const std::string& body = "Text") {
         const std::string unique = mail.deliver(from, subject, body);
-        EXPECT_TRUE(wt::pumpUntil([&] { return mail.currentEntryId() == mail.messageId(unique); }))
+        // Generous: a busy machine delays the store's notice, and a pass costs no waiting.
+        EXPECT_TRUE(
+            wt::pumpUntil([&] { return mail.currentEntryId() == mail.messageId(unique); }, 15000))
             << "no notification for " << subject;
         return unique;
     }
