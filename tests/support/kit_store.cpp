@@ -2,6 +2,8 @@
 
 #include "mapi_test_support.h"
 
+#include <stdexcept>
+
 namespace wt {
 
 KitStore::KitStore() : files(kit::temporaryStoreRoot(L"tavinel-store-")) {
@@ -52,6 +54,27 @@ std::string KitStore::deliver(const std::string& from, const std::string& subjec
 
 devkit::Bytes KitStore::messageId(const std::string& unique, const std::string& folder) const {
     return devkit::messageEntryId(files.uid(), folder.empty() ? inbox : folder, unique);
+}
+
+std::string KitStore::addAppointment(const devkit::NewAppointment& appointment,
+                                     const std::string& name) {
+    std::string error;
+    const auto text = devkit::composeAppointment(appointment, error);
+    if (!text)
+        throw std::invalid_argument(error);
+    return files.putCalendarFile(calendar, *text, name);
+}
+
+void KitStore::removeAppointment(const std::string& name) {
+    files.deleteCalendarFile(calendar, name);
+}
+
+devkit::Bytes KitStore::appointmentId(const std::string& name) const {
+    return devkit::messageEntryId(files.uid(), calendar, name);
+}
+
+devkit::Bytes KitStore::calendarId() const {
+    return devkit::folderEntryId(files.uid(), calendar);
 }
 
 } // namespace wt

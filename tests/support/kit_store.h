@@ -1,6 +1,7 @@
 // A throwaway Maildir store of the development kit, made the store that MAPI logs on to, with
 // the kit's fault and logon switches.
 #pragma once
+#include "calendar_items.h"
 #include "maildir_store.h"
 
 #include <string>
@@ -27,7 +28,16 @@ public:
                         const std::string& body = "Text", const std::string& folder = {});
     devkit::Bytes messageId(const std::string& unique, const std::string& folder = {}) const;
 
+    // Appointments of the calendar folder, written as the kit's tool writes them; the name of
+    // the item's file.
+    std::string addAppointment(const devkit::NewAppointment& appointment,
+                               const std::string& name = {});
+    void removeAppointment(const std::string& name);
+    devkit::Bytes appointmentId(const std::string& name) const;
+    devkit::Bytes calendarId() const;
+
     devkit::MaildirStore files;
+    const std::string calendar = "IPM_SUBTREE/Calendar";
     const std::string inbox = "IPM_SUBTREE/Inbox";
 };
 
