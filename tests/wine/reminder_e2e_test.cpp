@@ -1,0 +1,112 @@
+// The real tavinel.exe with calendar reminders against a kit store: appointments added, changed
+// and removed from outside while it runs, and the reminder windows it opens.
+#include "kit_store.h"
+#include "reminder_windows.h"
+#include "res/resource.h"
+#include "wine_test.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+namespace {
+
+constexpr std::int64_t minute = 60, hour = 3600;
+
+std::string expectedDateLine(std::int64_t unix, std::int64_t offset) {
+    const __time64_t local = unix + offset;
+    std::tm fields{};
+    _gmtime64_s(&fields, &local);
+    char line[64];
+    std::strftime(line, sizeof line, "Date & Time : %d-%m-%Y  %H:%M", &fields);
+    return line;
+}
+
+class Reminders : public ::testing::Test {
+protected:
+    void SetUp() override { key.writeValid(); }
+    void TearDown() override {
+        if (program && program->running()) {
+            wt::closeReminders(program->id());
+            PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
+            program->waitForExit();
+        }
+    }
+    void start() {
+        program = std::make_unique<wt::Process>(wt::tavinelExe());
+        window = wt::waitForProgramReady(*program);
+        ASSERT_NE(window, nullptr);
+    }
+    // An appointment reminding at `reminder`, 15 minutes before it starts.
+    std::string add(const std::string& summary, std::int64_t reminder,
+                    const std::string& location = "Room 4", const std::string& name = {},
+                    const std::string& zone = "UTC") {
+        return store.addAppointment({.summary = summary,
+                                     .location = location,
+                                     .start = reminder + 15 * minute,
+                                     .minutes = 30,
+                                     .zone = zone,
+                                     .alarmMinutesBefore = 15,
+                                     .rule = {}},
+                                    name);
+    }
+    static std::int64_t now() { return std::int64_t(std::time(nullptr)); }
+
+    wt::ConfigurationKey key;
+    wt::KitStore store;
+    std::unique_ptr<wt::Process> program;
+    HWND window = nullptr;
+};
+
+TEST_F(Reminders, ChangesMadeWhileItRunsDecideWhatReminds) {
+    key.setNumber("Calendar", 1);
+    start();
+    const std::int64_t soon = now() + 8;
+    add("Dentist", soon, "Main Street 4", {}, "+01:00");
+    const std::string movedUp = add("Moved up", soon + hour);
+    const std::string postponed = add("Postponed", soon);
+    const std::string removed = add("Removed", soon);
+    wt::pumpFor(300);
+    add("Moved up", soon, "Room 12", movedUp); // each change is also of another length
+    add("Postponed", soon + hour, "Room 12", postponed);
+    store.removeAppointment(removed);
+
+    const auto windows = wt::waitForReminders(program->id(), 2, 90000);
+    ASSERT_EQ(windows.size(), 2u);
+    wt::pumpFor(1500);
+    ASSERT_EQ(wt::reminderWindows(program->id()).size(), 2u) << "nothing else reminds";
+    HWND dentist = nullptr;
+    for (HWND w : windows)
+        if (wt::reminderLines(w).appointment == "Appointment: Dentist")
+            dentist = w;
+        else
+            EXPECT_EQ(wt::reminderLines(w).appointment, "Appointment: Moved up");
+    ASSERT_NE(dentist, nullptr);
+    EXPECT_EQ(wt::reminderLines(dentist).location, "Location: Main Street 4");
+    EXPECT_EQ(wt::reminderLines(dentist).date, expectedDateLine(soon, hour));
+
+    RECT frame{};
+    GetWindowRect(dentist, &frame);
+    EXPECT_EQ(frame.left, 20);
+    EXPECT_EQ(frame.top, 20);
+    EXPECT_TRUE(GetWindowLongA(dentist, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    PostMessageA(GetDlgItem(dentist, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(dentist, WM_SYSCOMMAND, SC_CLOSE, 0);
+    wt::pumpFor(500);
+    EXPECT_TRUE(IsWindowVisible(dentist)) << "Escape and the close box leave it open";
+    wt::clickButton(dentist, IDOK);
+    EXPECT_TRUE(wt::pumpUntil([&] { return !IsWindow(dentist); }));
+    EXPECT_EQ(wt::reminderWindows(program->id()).size(), 1u);
+}
+
+TEST_F(Reminders, NothingWhenCalendarRemindersAreOff) {
+    add("Dentist", now() + 5);
+    start();
+    add("Standup", now() + 5);
+    // With reminders on, both would show at the clock's first pass, 20 seconds after start.
+    wt::pumpFor(30000);
+    EXPECT_TRUE(wt::reminderWindows(program->id()).empty());
+}
+
+} // namespace
