@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Runs the benchmarks in a throwaway Wine prefix and prints their figures.
-#   scripts/bench.sh                      all four, with their default sizes
+#   scripts/bench.sh                      all of them, with their default sizes
 #   scripts/bench.sh store [deliveries (1000)] [large folder (100000)] [idle seconds (30)]
 #   scripts/bench.sh program [mails (10000)] [idle seconds (60)]
 #   scripts/bench.sh delivery [mails (1000)] [idle passes (500)]
 #   scripts/bench.sh reading [timed readings and deletions (200)] [read-and-delete cycles (1000)]
+#   scripts/bench.sh calendar [items (10000)] [coming (1000)] [reloads (1000)] [idle seconds (60)]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 which=${1:-all}
 [ $# -gt 0 ] && shift
 case $which in
-store | program | delivery | reading | all) ;;
-*) echo "usage: $0 [store|program|delivery|reading|all] [sizes...]" >&2; exit 2 ;;
+store | program | delivery | reading | calendar | all) ;;
+*) echo "usage: $0 [store|program|delivery|reading|calendar|all] [sizes...]" >&2; exit 2 ;;
 esac
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" win64
@@ -44,5 +45,9 @@ fi
 if [ "$which" = reading ] || [ "$which" = all ]; then
     echo "== Read now and Delete (the program, the kit's reader)"
     wine "$bin/read_delete_bench.exe" "$@" || status=1
+fi
+if [ "$which" = calendar ] || [ "$which" = all ]; then
+    echo "== calendar loading and the reminder clock"
+    wine "$bin/calendar_bench.exe" "$@" || status=1
 fi
 exit $status

@@ -4,8 +4,9 @@
 # script starts Xvfb, opens the notification window, saves a screenshot, prints its path and
 # ends the program.
 #   scripts/run.sh --screens   always headless, and also saves the splash (About...), the kit's
-#                              reader opened by Read now, Delete's confirmation and the setup
-#                              dialog (tavinel.exe install) to build/screenshots/
+#                              reader opened by Read now, Delete's confirmation, a reminder
+#                              window and the setup dialog (tavinel.exe install) to
+#                              build/screenshots/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -47,12 +48,16 @@ fi
 wine reg add 'HKCU\Software\Brunok\Tavinel' /v Version /t REG_DWORD /d 12 /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Brunok\Tavinel' /v OutLook /t REG_DWORD /d 1 /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Brunok\Tavinel' /v DisplayWindow /t REG_DWORD /d 1 /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Brunok\Tavinel' /v Calendar /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
 if [ "$headless" = 0 ]; then
     echo "Tavinel runs: its envelope is in the notification area; right-click it for the menu."
     echo "Send it mail from another terminal:"
     echo "  WINEPREFIX=$WINEPREFIX wine $bin/maildirctl.exe '$store_windows' send Inbox \\"
     echo "      'Ann <ann@example.org>' 'Lunch?' 'Shall we meet at noon?'"
+    echo "or an appointment that reminds in a minute:"
+    echo "  WINEPREFIX=$WINEPREFIX wine $bin/maildirctl.exe '$store_windows' appointment \\"
+    echo "      'Project review' now+16m --alarm=15 --zone=Europe/Berlin --location='Room 4.12'"
     wine "$bin/tavinel.exe"
     exit 0
 fi
@@ -101,6 +106,13 @@ if [ "$screens" = 1 ]; then
     sleep 1
     shoot_window WARNING "$shots/delete.png"
     wintool click WARNING 7 # No
+    # An appointment that reminds 20 seconds from now: the calendar sink reloads, and the new
+    # clock's first pass, 20 seconds later, opens the reminder window.
+    maildirctl appointment "Project review" now+920s --alarm=15 --zone=Europe/Berlin \
+        --location="Room 4.12"
+    wintool wait "Appointement Reminder" 60000
+    sleep 1
+    shoot_window "Appointement Reminder" "$shots/reminder.png"
 fi
 wintool command "Tavinel 2.0" 40001 # Exit
 wait "$program"
