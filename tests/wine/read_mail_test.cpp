@@ -39,9 +39,10 @@ protected:
         EXPECT_TRUE(wt::pumpUntil([&] { return control(IDC_SUBJECT) == subject; })) << subject;
         return unique;
     }
+    // The first command may wait for the reader's server to start, seconds on a busy machine.
     std::optional<wt::MessageBoxText> command(WPARAM id) {
         PostMessageA(window, WM_COMMAND, id, 0);
-        return wt::dismissMessageBox(program->id(), 3000);
+        return wt::dismissMessageBox(program->id(), 15000);
     }
     std::string getItemCall(const std::string& unique) const {
         return "GetItemFromID(\"" + wt::hexText(store.messageId(unique)) + "\", \"" +
