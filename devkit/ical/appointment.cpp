@@ -295,13 +295,9 @@ std::optional<AlarmTime> Appointment::nextAlarm(std::int64_t moment) const {
         if (alarm.at >= moment && (!best || alarm.at < best->at))
             best = alarm;
     };
-    for (const Event& moved : overrides_)
-        alarmsOf(moved, moved.start.wall, toUtc(moved.start), true, consider);
-    const std::int64_t masterStart = toUtc(master_.start);
-    if (!master_.rule) {
-        alarmsOf(master_, master_.start.wall, masterStart, true, consider);
+    if (singleAlarms(consider))
         return best;
-    }
+    const std::int64_t masterStart = toUtc(master_.start);
     // Absolute alarms ring once, whatever the rule.
     for (const Alarm& alarm : master_.alarms)
         if (alarm.absolute)
@@ -330,9 +326,7 @@ std::optional<AlarmTime> Appointment::nextAlarm(std::int64_t moment) const {
         const auto wall = occurrences.next();
         if (!wall)
             break;
-        DateTime at = master_.start;
-        at.wall = *wall;
-        const std::int64_t start = toUtc(at);
+        const std::int64_t start = occurrenceStart(*wall);
         if (best && start + leads.low > best->at)
             break;
         if (start + leads.high < moment || isReplaced(*wall, start))
@@ -348,16 +342,10 @@ std::optional<AlarmTime> Appointment::lastAlarmBefore(std::int64_t moment) const
         if (alarm.at < moment && (!best || alarm.at > best->at))
             best = alarm;
     };
-    for (const Event& moved : overrides_)
-        alarmsOf(moved, moved.start.wall, toUtc(moved.start), true, consider);
-    const std::int64_t masterStart = toUtc(master_.start);
-    if (!master_.rule) {
-        alarmsOf(master_, master_.start.wall, masterStart, true, consider);
+    if (singleAlarms(consider))
         return best;
-    }
-    alarmsOf(master_, master_.start.wall, masterStart, true, [&](const AlarmTime& alarm) {
-        consider(alarm); // the first occurrence, with the absolute alarms
-    });
+    // The first occurrence, with the absolute alarms.
+    alarmsOf(master_, master_.start.wall, toUtc(master_.start), true, consider);
     Recurrence occurrences = recurrenceOf(master_);
     occurrences.next(); // the first occurrence, done above
     // Without a bound, occurrences a year and more before the moment do not matter.
@@ -366,15 +354,28 @@ std::optional<AlarmTime> Appointment::lastAlarmBefore(std::int64_t moment) const
         const auto wall = occurrences.next();
         if (!wall)
             break;
-        DateTime at = master_.start;
-        at.wall = *wall;
-        const std::int64_t start = toUtc(at);
+        const std::int64_t start = occurrenceStart(*wall);
         if (start - kSecondsPerDay * 366 > moment)
             break;
         if (!isReplaced(*wall, start))
             alarmsOf(master_, *wall, start, false, consider);
     }
     return best;
+}
+
+bool Appointment::singleAlarms(const std::function<void(const AlarmTime&)>& visit) const {
+    for (const Event& moved : overrides_)
+        alarmsOf(moved, moved.start.wall, toUtc(moved.start), true, visit);
+    if (master_.rule)
+        return false;
+    alarmsOf(master_, master_.start.wall, toUtc(master_.start), true, visit);
+    return true;
+}
+
+std::int64_t Appointment::occurrenceStart(std::int64_t wall) const {
+    DateTime at = master_.start;
+    at.wall = wall;
+    return toUtc(at);
 }
 
 Recurrence Appointment::recurrenceOf(const Event& event) const {

@@ -85,6 +85,11 @@ private:
     // An occurrence of the appointment that an EXDATE removes or an override replaces.
     bool isReplaced(std::int64_t wall, std::int64_t start) const;
     Recurrence recurrenceOf(const Event& event) const;
+    // The alarms of the moved occurrences and, when the appointment does not repeat, of its one
+    // occurrence; true when that was all there is.
+    bool singleAlarms(const std::function<void(const AlarmTime&)>& visit) const;
+    // UTC start of the master's occurrence at local `wall` time.
+    std::int64_t occurrenceStart(std::int64_t wall) const;
 
     Event master_;
     std::vector<Event> overrides_;

@@ -1,5 +1,7 @@
 #include "reminder_windows.h"
 
+#include <ctime>
+
 #include "res/resource.h"
 #include "wine_test.h"
 
@@ -34,6 +36,15 @@ void closeReminders(DWORD processId) {
     for (HWND window : reminderWindows(processId))
         PostMessageA(window, WM_COMMAND, IDOK, 0);
     pumpUntil([&] { return reminderWindows(processId).empty(); });
+}
+
+std::string expectedDateLine(long long unix, long long offset) {
+    const __time64_t local = unix + offset;
+    std::tm fields{};
+    _gmtime64_s(&fields, &local);
+    char line[64];
+    std::strftime(line, sizeof line, "Date & Time : %d-%m-%Y  %H:%M", &fields);
+    return line;
 }
 
 } // namespace wt

@@ -23,5 +23,8 @@ std::vector<HWND> waitForReminders(DWORD processId, size_t count, DWORD timeoutM
 ReminderLines reminderLines(HWND window);
 // Presses OK in every open reminder window of the process and waits until they are gone.
 void closeReminders(DWORD processId);
+// The date line that a reminder at `unix` shows in a zone `offset` seconds east of Greenwich,
+// written out with the C library's own calendar.
+std::string expectedDateLine(long long unix, long long offset);
 
 } // namespace wt

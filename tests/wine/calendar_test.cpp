@@ -26,17 +26,6 @@ Ticks ticksAt(std::int64_t unix) {
     return Ticks(unix + unixEpochInFileTime) * ticksPerSecond;
 }
 
-// The date line that a reminder at `unix` shows in a zone `offset` seconds east of Greenwich,
-// written out with the C library's own calendar.
-std::string expectedDateLine(std::int64_t unix, std::int64_t offset) {
-    const __time64_t local = unix + offset;
-    std::tm fields{};
-    _gmtime64_s(&fields, &local);
-    char line[64];
-    std::strftime(line, sizeof line, "Date & Time : %d-%m-%Y  %H:%M", &fields);
-    return line;
-}
-
 class Calendar : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -137,7 +126,7 @@ TEST_F(Calendar, AReminderIsAnnouncedOnceInItsMinuteWithItsThreeLines) {
     const wt::ReminderLines lines = wt::reminderLines(windows[0]);
     EXPECT_EQ(lines.appointment, "Appointment: Dentist");
     EXPECT_EQ(lines.location, "Location: Main Street 4");
-    EXPECT_EQ(lines.date, expectedDateLine(reminder, hour)) << "the next day, at 00:15";
+    EXPECT_EQ(lines.date, wt::expectedDateLine(reminder, hour)) << "the next day, at 00:15";
     EXPECT_EQ(lines.date.substr(26), "00:15");
 
     EXPECT_TRUE(pass(reminder - 30));
@@ -161,7 +150,7 @@ TEST_F(Calendar, TheDateLineFollowsTheItemsZone) {
         pass(c.reminder);
         const auto windows = wt::waitForReminders(self, 1);
         ASSERT_EQ(windows.size(), 1u) << c.zone;
-        EXPECT_EQ(wt::reminderLines(windows[0]).date, expectedDateLine(c.reminder, c.offset))
+        EXPECT_EQ(wt::reminderLines(windows[0]).date, wt::expectedDateLine(c.reminder, c.offset))
             << c.zone;
         wt::closeReminders(self);
     }
@@ -269,7 +258,7 @@ TEST_F(Calendar, NamesOfTheSameNumberInAnotherSetAreOtherProperties) {
     ASSERT_EQ(windows.size(), 1u);
     EXPECT_EQ(wt::reminderLines(windows[0]).location, "Location: Room 12");
     EXPECT_EQ(wt::reminderLines(windows[0]).date,
-              expectedDateLine(reminder, 5 * hour + 30 * minute));
+              wt::expectedDateLine(reminder, 5 * hour + 30 * minute));
 }
 
 TEST_F(Calendar, LongIdentifiersAndMissingTextsStillRemind) {
@@ -283,7 +272,7 @@ TEST_F(Calendar, LongIdentifiersAndMissingTextsStillRemind) {
     ASSERT_EQ(windows.size(), 1u);
     EXPECT_EQ(wt::reminderLines(windows[0]).appointment, "Appointment: Long");
     EXPECT_EQ(wt::reminderLines(windows[0]).location, "Location: ");
-    EXPECT_EQ(wt::reminderLines(windows[0]).date, expectedDateLine(reminder, 0));
+    EXPECT_EQ(wt::reminderLines(windows[0]).date, wt::expectedDateLine(reminder, 0));
 }
 
 TEST_F(Calendar, TheClockStopsAtOnceAndAReloadStartsAnother) {

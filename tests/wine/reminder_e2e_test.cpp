@@ -13,15 +13,6 @@ namespace {
 
 constexpr std::int64_t minute = 60, hour = 3600;
 
-std::string expectedDateLine(std::int64_t unix, std::int64_t offset) {
-    const __time64_t local = unix + offset;
-    std::tm fields{};
-    _gmtime64_s(&fields, &local);
-    char line[64];
-    std::strftime(line, sizeof line, "Date & Time : %d-%m-%Y  %H:%M", &fields);
-    return line;
-}
-
 class Reminders : public ::testing::Test {
 protected:
     void SetUp() override { key.writeValid(); }
@@ -83,7 +74,7 @@ TEST_F(Reminders, ChangesMadeWhileItRunsDecideWhatReminds) {
             EXPECT_EQ(wt::reminderLines(w).appointment, "Appointment: Moved up");
     ASSERT_NE(dentist, nullptr);
     EXPECT_EQ(wt::reminderLines(dentist).location, "Location: Main Street 4");
-    EXPECT_EQ(wt::reminderLines(dentist).date, expectedDateLine(soon, hour));
+    EXPECT_EQ(wt::reminderLines(dentist).date, wt::expectedDateLine(soon, hour));
 
     RECT frame{};
     GetWindowRect(dentist, &frame);
