@@ -2,6 +2,7 @@
 #pragma once
 #include "defaults.h"
 #include "faults.h"
+#include "property_stream.h"
 #include "store.h"
 
 #include <memory>
@@ -16,7 +17,13 @@ public:
     STDMETHODIMP GetProps(LPSPropTagArray tags, ULONG flags, ULONG* count,
                           LPSPropValue* values) override {
         MAILDIR_FAULT_POINT("IMessage::GetProps");
-        return getProps(properties_, tags, flags, count, values);
+        return getProps(properties_, tags, flags, count, values, largePropertyBytes);
+    }
+    // Any text or binary property, large or not, as a read-only stream.
+    STDMETHODIMP OpenProperty(ULONG tag, LPCIID iid, ULONG, ULONG flags,
+                              LPUNKNOWN* object) override {
+        MAILDIR_FAULT_POINT("IMessage::OpenProperty");
+        return openPropertyStream(properties_, tag, iid, flags, object);
     }
     STDMETHODIMP GetNamesFromIDs(LPSPropTagArray* tags, LPGUID set, ULONG flags, ULONG* count,
                                  LPMAPINAMEID** names) override {

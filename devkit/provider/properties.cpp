@@ -89,14 +89,33 @@ bool copyBytes(const void* data, size_t size, void* base, void** out) {
     return true;
 }
 
-void setError(ULONG tag, SPropValue& out) {
+void setError(ULONG tag, SPropValue& out, SCODE error = MAPI_E_NOT_FOUND) {
     out.ulPropTag = PROP_TAG(PT_ERROR, PROP_ID(tag));
-    out.Value.err = MAPI_E_NOT_FOUND;
+    out.Value.err = error;
 }
 
 } // namespace
 
-bool fillValue(const Properties& properties, ULONG requestedTag, SPropValue& out, void* base) {
+std::optional<Bytes> valueBytes(const Property& property, ULONG type) {
+    if (const auto* text = std::get_if<std::string>(&property.value)) {
+        if (type == PT_STRING8) {
+            const std::string ansi = utf8ToAnsi(*text);
+            return Bytes(ansi.begin(), ansi.end());
+        }
+        if (type == PT_UNICODE) {
+            const std::wstring wide = utf8ToWide(*text);
+            const auto* data = reinterpret_cast<const std::uint8_t*>(wide.data());
+            return Bytes(data, data + wide.size() * sizeof(wchar_t));
+        }
+    } else if (const auto* bytes = std::get_if<Bytes>(&property.value)) {
+        if (type == PT_BINARY)
+            return *bytes;
+    }
+    return std::nullopt;
+}
+
+bool fillValue(const Properties& properties, ULONG requestedTag, SPropValue& out, void* base,
+               std::size_t largest) {
     out.dwAlignPad = 0;
     const Property* property = find(properties, requestedTag);
     ULONG type = PROP_TYPE(requestedTag);
@@ -109,27 +128,23 @@ bool fillValue(const Properties& properties, ULONG requestedTag, SPropValue& out
     const ULONG id = PROP_ID(property->tag);
     out.ulPropTag = PROP_TAG(type, id);
 
-    if (const auto* text = std::get_if<std::string>(&property->value)) {
-        if (type == PT_STRING8) {
-            const std::string ansi = utf8ToAnsi(*text);
-            void* copy = nullptr;
-            if (copyBytes(ansi.c_str(), ansi.size() + 1, base, &copy)) {
-                out.Value.lpszA = static_cast<char*>(copy);
-                return true;
-            }
-        } else if (type == PT_UNICODE) {
-            const std::wstring wide = utf8ToWide(*text);
-            void* copy = nullptr;
-            if (copyBytes(wide.c_str(), (wide.size() + 1) * sizeof(wchar_t), base, &copy)) {
-                out.Value.lpszW = static_cast<wchar_t*>(copy);
-                return true;
-            }
+    if (std::optional<Bytes> bytes = valueBytes(*property, type)) {
+        if (bytes->size() > largest) {
+            setError(requestedTag, out, MAPI_E_NOT_ENOUGH_MEMORY);
+            return false;
         }
-    } else if (const auto* bytes = std::get_if<Bytes>(&property->value)) {
+        const size_t size = bytes->size();
+        bytes->resize(size + (type == PT_UNICODE ? sizeof(wchar_t) : type == PT_STRING8 ? 1 : 0));
         void* copy = nullptr;
-        if (type == PT_BINARY && copyBytes(bytes->data(), bytes->size(), base, &copy)) {
-            out.Value.bin.cb = ULONG(bytes->size());
-            out.Value.bin.lpb = static_cast<BYTE*>(copy);
+        if (copyBytes(bytes->data(), bytes->size(), base, &copy)) {
+            if (type == PT_STRING8) {
+                out.Value.lpszA = static_cast<char*>(copy);
+            } else if (type == PT_UNICODE) {
+                out.Value.lpszW = static_cast<wchar_t*>(copy);
+            } else {
+                out.Value.bin.cb = ULONG(size);
+                out.Value.bin.lpb = static_cast<BYTE*>(copy);
+            }
             return true;
         }
     } else if (const auto* number = std::get_if<LONG>(&property->value)) {
@@ -153,7 +168,7 @@ bool fillValue(const Properties& properties, ULONG requestedTag, SPropValue& out
 }
 
 HRESULT getProps(const Properties& properties, const SPropTagArray* tags, ULONG flags, ULONG* count,
-                 SPropValue** values) {
+                 SPropValue** values, std::size_t largest) {
     if (!count || !values)
         return MAPI_E_INVALID_PARAMETER;
     *count = 0;
@@ -176,7 +191,7 @@ HRESULT getProps(const Properties& properties, const SPropTagArray* tags, ULONG 
     auto* array = static_cast<SPropValue*>(buffer);
     bool missing = false;
     for (size_t i = 0; i < wanted.size(); ++i)
-        missing |= !fillValue(properties, wanted[i], array[i], buffer);
+        missing |= !fillValue(properties, wanted[i], array[i], buffer, largest);
     *count = ULONG(wanted.size());
     *values = array;
     return missing ? MAPI_W_ERRORS_RETURNED : S_OK;

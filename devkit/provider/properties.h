@@ -3,6 +3,8 @@
 #include "mapi.h"
 
 #include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -28,15 +30,27 @@ Property timeProperty(ULONG tag, FILETIME value);
 
 const Property* find(const Properties& properties, ULONG tag);
 
+// Messages give text and binary values larger than this (bytes in the type asked for, without
+// a terminator) only through OpenProperty, as real stores do with the body of a long mail:
+// GetProps answers them with an error value, MAPI_E_NOT_ENOUGH_MEMORY.
+inline constexpr std::size_t largePropertyBytes = 32 * 1024;
+inline constexpr std::size_t noSizeLimit = std::numeric_limits<std::size_t>::max();
+
+// A text or binary value's bytes in `type`, without a terminator: 8-bit text in the ANSI code
+// page, UTF-16 text, or the binary value itself. Nothing for other values and types.
+std::optional<Bytes> valueBytes(const Property& property, ULONG type);
+
 // Fills one SPropValue for the requested tag, or a PT_ERROR value with MAPI_E_NOT_FOUND when
-// the properties lack it or cannot give it in the requested type. Data goes into blocks
-// chained to `base`. Returns false for an error value.
-bool fillValue(const Properties& properties, ULONG requestedTag, SPropValue& out, void* base);
+// the properties lack it or cannot give it in the requested type, and MAPI_E_NOT_ENOUGH_MEMORY
+// for a text or binary value of more than `largest` bytes. Data goes into blocks chained to
+// `base`. Returns false for an error value.
+bool fillValue(const Properties& properties, ULONG requestedTag, SPropValue& out, void* base,
+               std::size_t largest = noSizeLimit);
 
 // GetProps: the requested tags (all properties for none) in a new MAPI buffer;
-// MAPI_W_ERRORS_RETURNED when a value is missing.
+// MAPI_W_ERRORS_RETURNED when a value is missing or larger than `largest` (see fillValue).
 HRESULT getProps(const Properties& properties, const SPropTagArray* tags, ULONG flags, ULONG* count,
-                 SPropValue** values);
+                 SPropValue** values, std::size_t largest = noSizeLimit);
 
 // Texts between the kit's UTF-8 and the caller's code pages.
 std::string utf8ToAnsi(const std::string& utf8);

@@ -4,8 +4,10 @@
 #include "folder.h"
 #include "message.h"
 #include "msg_store.h"
+#include "header_block.h"
 #include "maildir_name.h"
 #include "mime_message.h"
+#include "utf8.h"
 
 #include <cstdio>
 
@@ -45,6 +47,13 @@ std::int64_t localWallToUtc(std::int64_t wall) {
         !SystemTimeToFileTime(&utc, &converted))
         return wall;
     return unixFromFileTime(converted);
+}
+
+// The header section as the file holds it, up to and with the empty line that ends it.
+std::string headerSection(std::string_view content) {
+    const std::string_view body = devkit::splitEntity(content).body;
+    const size_t length = body.data() ? size_t(body.data() - content.data()) : content.size();
+    return devkit::sanitizeUtf8(content.substr(0, length));
 }
 
 } // namespace
@@ -205,6 +214,7 @@ std::optional<Properties> Store::messageProperties(const std::string& folder,
         longProperty(PR_MESSAGE_SIZE, LONG(content.size())),
         timeProperty(PR_MESSAGE_DELIVERY_TIME, fileTimeOf(file->file)),
         textProperty(unicode(PR_BODY), parsed.body),
+        textProperty(unicode(PR_TRANSPORT_MESSAGE_HEADERS), headerSection(content)),
     };
     if (!parsed.senderName.empty()) {
         properties.push_back(textProperty(unicode(PR_SENDER_NAME), parsed.senderName));

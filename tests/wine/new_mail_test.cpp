@@ -103,6 +103,15 @@ TEST_F(NewMail, LongSubjectAndBodyAreCut) {
     EXPECT_EQ(mail.historyText(0, 1), std::string(255, 's')) << "history lines keep 255";
 }
 
+// The kit, as real stores, gives a body this long only through a stream.
+TEST_F(NewMail, LongMailShowsTheStartOfItsBody) {
+    std::string body = "Dear all,\r\n";
+    for (int line = 1; body.size() < 40000; ++line)
+        body += "paragraph " + std::to_string(line) + " of the minutes\r\n";
+    arrive("a@example.org", "Minutes", body);
+    EXPECT_EQ(mail.preview(), body.substr(0, 4089));
+}
+
 TEST_F(NewMail, MissingSenderLeavesItEmpty) {
     const std::string before = mail.senderLine();
     mail.files.deliver(mail.inbox, "Subject: anonymous\r\n\r\nno From field");

@@ -242,6 +242,85 @@ TEST_F(Provider, MissingPropertyComesBackAsAnErrorValue) {
     EXPECT_STREQ(values[1].Value.lpszA, "no sender");
 }
 
+// Large properties: GetProps refuses them, as real stores do, and OpenProperty streams them.
+
+// A numbered line per 30 bytes or so, so that a byte out of place changes the text.
+std::string numberedLines(size_t bytes) {
+    std::string text;
+    for (int line = 1; text.size() < bytes; ++line)
+        text += "line " + std::to_string(line) + " of a long mail\r\n";
+    return text + "the end";
+}
+
+std::string readAll(IStream* stream) {
+    std::string text;
+    char chunk[1000];
+    ULONG read = 0;
+    while (SUCCEEDED(stream->Read(chunk, sizeof chunk, &read)) && read)
+        text.append(chunk, read);
+    return text;
+}
+
+TEST_F(Provider, LargeBodyIsRefusedByGetPropsAndStreamedWhole) {
+    const std::string body = numberedLines(40000);
+    const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "long", body);
+    Ref<IMessage> message = fixture.openMessage(fixture.messageId(fixture.inbox(), unique));
+    ASSERT_TRUE(message);
+    Values values;
+    getProps(message.get(), {PR_BODY_A, PR_SUBJECT_A, PR_BODY_W}, values);
+    ASSERT_EQ(values.result, MAPI_W_ERRORS_RETURNED);
+    for (size_t i : {0, 2}) {
+        EXPECT_EQ(values[i].ulPropTag, PROP_TAG(PT_ERROR, PROP_ID(PR_BODY)));
+        EXPECT_EQ(values[i].Value.err, MAPI_E_NOT_ENOUGH_MEMORY);
+    }
+    EXPECT_STREQ(values[1].Value.lpszA, "long");
+
+    Ref<IStream> stream;
+    ASSERT_EQ(
+        message->OpenProperty(PR_BODY_A, &IID_IStream, STGM_READ, 0, stream.putAs<IUnknown>()),
+        S_OK);
+    STATSTG stat{};
+    ASSERT_EQ(stream->Stat(&stat, STATFLAG_NONAME), S_OK);
+    EXPECT_EQ(stat.cbSize.QuadPart, body.size());
+    EXPECT_EQ(readAll(stream.get()), body);
+    ULARGE_INTEGER position{};
+    ASSERT_EQ(stream->Seek(LARGE_INTEGER{.QuadPart = -9}, STREAM_SEEK_END, &position), S_OK);
+    EXPECT_EQ(position.QuadPart, body.size() - 9);
+    EXPECT_EQ(readAll(stream.get()), "\r\nthe end");
+    EXPECT_EQ(stream->Seek(LARGE_INTEGER{.QuadPart = -1}, STREAM_SEEK_SET, nullptr),
+              STG_E_INVALIDFUNCTION);
+    ULONG written = 1;
+    EXPECT_EQ(stream->Write("x", 1, &written), STG_E_ACCESSDENIED);
+    EXPECT_EQ(written, 0u);
+
+    ASSERT_EQ(
+        message->OpenProperty(PR_BODY_W, &IID_IStream, STGM_READ, 0, stream.putAs<IUnknown>()),
+        S_OK);
+    const std::string wide = readAll(stream.get());
+    ASSERT_EQ(wide.size(), 2 * body.size());
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(wide.data()), 7), L"line 1 ");
+    EXPECT_EQ(message->OpenProperty(PR_BODY_A, &IID_IStream, STGM_READ, MAPI_MODIFY,
+                                    stream.putAs<IUnknown>()),
+              MAPI_E_NO_ACCESS)
+        << "messages are read-only";
+}
+
+// The limit counts the bytes of the form asked for: 20,000 characters are 20,000 bytes in
+// 8-bit form and twice as many in UTF-16.
+TEST_F(Provider, BodyBelowTheLimitInItsFormIsGivenByGetProps) {
+    const std::string body = numberedLines(20000);
+    const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "medium", body);
+    Ref<IMessage> message = fixture.openMessage(fixture.messageId(fixture.inbox(), unique));
+    ASSERT_TRUE(message);
+    Values values;
+    getProps(message.get(), {PR_BODY_A, PR_BODY_W, PR_TRANSPORT_MESSAGE_HEADERS_A}, values);
+    EXPECT_EQ(values.result, MAPI_W_ERRORS_RETURNED);
+    EXPECT_EQ(values[0].Value.lpszA, body);
+    EXPECT_EQ(values[1].Value.err, MAPI_E_NOT_ENOUGH_MEMORY);
+    EXPECT_TRUE(std::string(values[2].Value.lpszA).starts_with("From: a@b\r\nSubject: medium\r\n"))
+        << values[2].Value.lpszA;
+}
+
 TEST_F(Provider, IdentifierSurvivesTheMoveToCurAndNewFlags) {
     const std::string unique = deliver(fixture, fixture.inbox(), "a@b", "moving");
     const auto dir = fixture.files().directory(fixture.inbox());
