@@ -228,7 +228,8 @@ STDMETHODIMP Table::SeekRow(BOOKMARK origin, LONG rows, LONG* sought) {
         start = LONG(view_.size());
     else
         return MAPI_E_INVALID_BOOKMARK;
-    const LONG target = std::clamp<LONG>(start + rows, 0, LONG(view_.size()));
+    // In 64 bits: a count near LONG_MAX from a row past the first must not wrap around.
+    const LONG target = LONG(std::clamp<long long>(0LL + start + rows, 0, LONG(view_.size())));
     if (sought)
         *sought = target - start;
     cursor_ = target;
@@ -261,7 +262,7 @@ STDMETHODIMP Table::QueryRows(LONG count, ULONG flags, LPSRowSet* rows) {
     *rows = nullptr;
     LONG first = cursor_, last = cursor_;
     if (count >= 0)
-        last = std::min<LONG>(cursor_ + count, LONG(view_.size()));
+        last = LONG(std::min<long long>(0LL + cursor_ + count, LONG(view_.size())));
     else
         first = std::max<LONG>(cursor_ + count, 0);
     const ULONG returned = ULONG(last - first);

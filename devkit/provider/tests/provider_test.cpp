@@ -204,6 +204,58 @@ TEST_F(Provider, HierarchyTableListsDirectSubfoldersOnly) {
     EXPECT_EQ(names, (std::vector<std::string>{"Family & Friends", "Projects", "Q3: plans"}));
 }
 
+// Where SeekRow lands in a contents table of five mails sorted by subject ("m1" to "m5"),
+// told by the subject of the row there, and how far it says it went.
+TEST_F(Provider, SeekRowGoesBackFromTheEndAndFromTheCurrentRow) {
+    for (const char* subject : {"m3", "m1", "m5", "m2", "m4"})
+        deliver(fixture, fixture.inbox(), "a@b", subject);
+    Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+    ASSERT_TRUE(inbox);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(inbox->GetContentsTable(0, table.put()), S_OK);
+    SizedSPropTagArray(1, columns) = {1, {PR_SUBJECT_A}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0), S_OK);
+    SizedSSortOrderSet(1, order) = {1, 0, 0, {{PR_SUBJECT_A, TABLE_SORT_ASCEND}}};
+    ASSERT_EQ(table->SortTable(reinterpret_cast<SSortOrderSet*>(&order), 0), S_OK);
+    // The subjects of up to `count` rows from the cursor, leaving it where it is.
+    auto rowsHere = [&](LONG count = 1) {
+        SRowSet* rows = nullptr;
+        std::string subjects;
+        if (table->QueryRows(count, TBL_NOADVANCE, &rows) == S_OK)
+            for (ULONG i = 0; i < rows->cRows; ++i)
+                subjects += rows->aRow[i].lpProps[0].Value.lpszA;
+        freeRows(rows);
+        return subjects;
+    };
+    auto seek = [&](BOOKMARK origin, LONG count) {
+        LONG sought = 12345;
+        EXPECT_EQ(table->SeekRow(origin, count, &sought), S_OK);
+        return sought;
+    };
+
+    EXPECT_EQ(seek(BOOKMARK_END, -2), -2);
+    EXPECT_EQ(rowsHere(), "m4");
+    EXPECT_EQ(seek(BOOKMARK_CURRENT, -3), -3);
+    EXPECT_EQ(rowsHere(), "m1");
+    EXPECT_EQ(seek(BOOKMARK_CURRENT, 1), 1);
+    EXPECT_EQ(seek(BOOKMARK_CURRENT, -4), -1) << "stops at the first row";
+    EXPECT_EQ(rowsHere(), "m1");
+    EXPECT_EQ(seek(BOOKMARK_END, -9), -5);
+    EXPECT_EQ(rowsHere(), "m1");
+    EXPECT_EQ(seek(BOOKMARK_END, 0), 0);
+    EXPECT_EQ(rowsHere(), "");
+    EXPECT_EQ(seek(BOOKMARK_END, -1), -1);
+    EXPECT_EQ(rowsHere(-2), "m3m4") << "a negative count reads the rows before the cursor";
+
+    // Counts at the ends of their range neither wrap around nor read past the table.
+    EXPECT_EQ(seek(BOOKMARK_BEGINNING, 2), 2);
+    EXPECT_EQ(seek(BOOKMARK_CURRENT, LONG_MAX), 3);
+    EXPECT_EQ(seek(BOOKMARK_END, LONG_MIN), -5);
+    EXPECT_EQ(seek(BOOKMARK_CURRENT, 3), 3);
+    EXPECT_EQ(rowsHere(LONG_MAX), "m4m5");
+    EXPECT_EQ(rowsHere(LONG_MIN), "m1m2m3");
+}
+
 // Messages
 
 TEST_F(Provider, MessageGivesItsPropertiesIn8BitForm) {
