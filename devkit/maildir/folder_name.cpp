@@ -55,4 +55,14 @@ std::string decodeFolderName(std::string_view directoryName) {
     return decoded;
 }
 
+std::optional<std::string> childFolderPath(std::string_view parent, std::string_view displayName) {
+    const std::string encoded = encodeFolderName(displayName);
+    if (encoded.empty())
+        return std::nullopt;
+    std::string path = parent.empty() ? encoded : std::string(parent) + "/" + encoded;
+    if (!isSafeRelativePath(path))
+        return std::nullopt;
+    return path;
+}
+
 } // namespace devkit

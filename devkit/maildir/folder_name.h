@@ -1,5 +1,6 @@
 // Folder display names and the directory names that hold them.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,10 @@ namespace devkit {
 // and the last byte of a name ending in '.' or ' '. Decoding undoes exactly that.
 std::string encodeFolderName(std::string_view displayName);
 std::string decodeFolderName(std::string_view directoryName);
+
+// The path of the folder of that display name in `parent`, when an entry identifier can carry
+// it (isSafeRelativePath: valid UTF-8 and a bounded length, among others); nothing for an empty
+// name or one that would make a folder no identifier could name.
+std::optional<std::string> childFolderPath(std::string_view parent, std::string_view displayName);
 
 } // namespace devkit

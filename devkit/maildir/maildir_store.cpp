@@ -226,10 +226,10 @@ std::string MaildirStore::displayName(std::string_view folder) const {
 
 std::optional<std::string> MaildirStore::createFolder(std::string_view parent,
                                                       std::string_view displayName, bool& existed) {
-    const std::string encoded = encodeFolderName(displayName);
-    if (encoded.empty() || !folderExists(parent))
+    const std::optional<std::string> path = childFolderPath(parent, displayName);
+    if (!path || !folderExists(parent))
         return std::nullopt;
-    const std::string folder = join(parent, encoded);
+    const std::string& folder = *path;
     existed = folderExists(folder);
     if (existed && isCalendar(folder))
         return folder; // a calendar stays one

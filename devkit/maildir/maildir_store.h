@@ -54,6 +54,7 @@ public:
     std::string displayName(std::string_view folder) const;
 
     // Creates a Maildir folder under `parent`; `existed` tells whether it was there already.
+    // Nothing for a name that no entry identifier could carry (see childFolderPath).
     std::optional<std::string> createFolder(std::string_view parent, std::string_view displayName,
                                             bool& existed);
     bool removeFolder(std::string_view folder);

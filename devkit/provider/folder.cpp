@@ -1,6 +1,7 @@
 #include "folder.h"
 
 #include "faults.h"
+#include "folder_name.h"
 #include "table.h"
 
 namespace maildir {
@@ -88,8 +89,8 @@ STDMETHODIMP Folder::CreateFolder(ULONG type, LPTSTR name, LPTSTR, LPCIID, ULONG
     const std::string utf8 = (flags & MAPI_UNICODE)
                                  ? wideToUtf8(reinterpret_cast<const wchar_t*>(name))
                                  : ansiToUtf8(name);
-    if (utf8.empty())
-        return MAPI_E_INVALID_PARAMETER;
+    if (!devkit::childFolderPath(path_, utf8))
+        return MAPI_E_INVALID_PARAMETER; // empty, or too long for an identifier to name
     std::optional<std::string> created;
     bool existed = false;
     {

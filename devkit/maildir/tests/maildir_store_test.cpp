@@ -99,6 +99,17 @@ TEST_F(Store, FoldersWithAnyNameAreCreatedOnceAndListed) {
     EXPECT_TRUE(store.childFolders(inbox()).empty());
 }
 
+// A folder made must be one that an entry identifier can name: the directory's path, escapes
+// included, is what counts.
+TEST_F(Store, NamesNoIdentifierCouldCarryMakeNoFolder) {
+    bool existed = false;
+    EXPECT_TRUE(store.createFolder(inbox(), std::string(80, 'a'), existed));
+    for (const std::string& name :
+         {std::string(80, '?'), std::string(230, 'b'), std::string("caf\xE9"), std::string()})
+        EXPECT_FALSE(store.createFolder(inbox(), name, existed)) << name;
+    EXPECT_EQ(store.childFolders(inbox()).size(), 1u);
+}
+
 TEST_F(Store, MessagesListsNewAndCurButNotTmp) {
     store.deliver(inbox(), "a");
     const std::string second = store.deliver(inbox(), "b");
