@@ -6,13 +6,14 @@
 #   scripts/bench.sh delivery [mails (1000)] [idle passes (500)]
 #   scripts/bench.sh reading [timed readings and deletions (200)] [read-and-delete cycles (1000)]
 #   scripts/bench.sh calendar [items (10000)] [coming (1000)] [reloads (1000)] [idle seconds (60)]
+#   scripts/bench.sh calendar-store [largest calendar (10000)]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 which=${1:-all}
 [ $# -gt 0 ] && shift
 case $which in
-store | program | delivery | reading | calendar | all) ;;
-*) echo "usage: $0 [store|program|delivery|reading|calendar|all] [sizes...]" >&2; exit 2 ;;
+store | program | delivery | reading | calendar | calendar-store | all) ;;
+*) echo "usage: $0 [store|program|delivery|reading|calendar|calendar-store|all] [sizes...]" >&2; exit 2 ;;
 esac
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" win64
@@ -49,5 +50,9 @@ fi
 if [ "$which" = calendar ] || [ "$which" = all ]; then
     echo "== calendar loading and the reminder clock"
     wine "$bin/calendar_bench.exe" "$@" || status=1
+fi
+if [ "$which" = calendar-store ] || [ "$which" = all ]; then
+    echo "== the development store's calendar folder alone (maildirmapi.dll)"
+    wine "$bin/calendar_store_bench.exe" "$@" || status=1
 fi
 exit $status

@@ -3,20 +3,27 @@
 #include "ascii.h"
 
 #include <algorithm>
+#include <climits>
 
 #include <cstdio>
 
 namespace devkit {
 
-CalendarItem CalendarItems::load(const CalendarFile& file) {
-    {
-        std::lock_guard guard(lock_);
-        auto found = cache_.find(file.file);
-        if (found != cache_.end() && found->second.signature == file.signature)
-            return found->second.item;
-    }
-    CalendarItem item{file.name, nullptr, {}};
+namespace {
+
+std::uint64_t digestOf(std::string_view content) {
+    std::uint64_t value = 14695981039346656037ULL; // FNV-1a
+    for (char c : content)
+        value = (value ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    return value;
+}
+
+} // namespace
+
+CalendarItem CalendarItems::read(const CalendarFile& file) {
+    CalendarItem item{file.name, nullptr, {}, 0, {}};
     if (const auto content = tryReadFile(file.file)) {
+        item.digest = digestOf(*content);
         if (auto appointment = ical::Appointment::parse(*content, item.error)) {
             appointment->setLocalZone(localToUtc_);
             item.appointment = std::make_shared<const ical::Appointment>(std::move(*appointment));
@@ -24,9 +31,46 @@ CalendarItem CalendarItems::load(const CalendarFile& file) {
     } else {
         item.error = "cannot be read";
     }
-    std::lock_guard guard(lock_);
-    cache_[file.file] = {file.signature, item};
     return item;
+}
+
+void CalendarItems::remind(Cached& cached, std::int64_t now, std::int64_t linger) {
+    const std::int64_t from = now - linger + 1;
+    if (!cached.item.appointment ||
+        (linger == cached.linger && from >= cached.from && from <= cached.until))
+        return;
+    const Reminder reminder = reminderOf(*cached.item.appointment, now, linger);
+    cached.item.reminder = reminder;
+    cached.from = from;
+    cached.linger = linger;
+    // The next alarm stays the next one until its moment; once none is left, the last one
+    // stays, but is looked for again after a while, as its search does not reach far back.
+    if (!reminder.alarm)
+        cached.until = INT64_MAX;
+    else if (reminder.alarm->at >= from)
+        cached.until = reminder.alarm->at;
+    else
+        cached.until = reminder.alarm->at + 300 * ical::kSecondsPerDay;
+}
+
+CalendarItem CalendarItems::load(const CalendarFile& file, std::int64_t now, std::int64_t linger) {
+    {
+        std::lock_guard guard(lock_);
+        auto found = cache_.find(file.file.native());
+        if (found != cache_.end() && found->second.signature == file.signature) {
+            remind(found->second, now, linger);
+            return found->second.item;
+        }
+    }
+    return reload(file, now, linger);
+}
+
+CalendarItem CalendarItems::reload(const CalendarFile& file, std::int64_t now,
+                                   std::int64_t linger) {
+    Cached cached{file.signature, read(file)};
+    remind(cached, now, linger);
+    std::lock_guard guard(lock_);
+    return (cache_[file.file.native()] = std::move(cached)).item;
 }
 
 Reminder reminderOf(const ical::Appointment& appointment, std::int64_t now, std::int64_t linger) {

@@ -6,39 +6,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace devkit {
-
-struct CalendarItem {
-    std::string name;
-    std::shared_ptr<const ical::Appointment> appointment; // none when the file is unreadable
-    std::string error;                                    // why, then
-};
-
-// Parsed appointments by file, valid while the file's signature stays the same. Shared by the
-// threads of a store.
-class CalendarItems {
-public:
-    // `localToUtc` reads floating times and dates as the user's wall-clock time.
-    explicit CalendarItems(std::function<std::int64_t(std::int64_t)> localToUtc = {})
-        : localToUtc_(std::move(localToUtc)) {}
-
-    CalendarItem load(const CalendarFile& file);
-
-private:
-    struct Cached {
-        std::uint64_t signature;
-        CalendarItem item;
-    };
-    std::function<std::int64_t(std::int64_t)> localToUtc_;
-    std::mutex lock_;
-    std::map<fs::path, Cached> cache_;
-};
 
 // An alarm stays the item's reminder time for this long after it has passed, so that a program
 // comparing now and then sees it; then the next one takes its place, as when a mail client's
@@ -48,6 +22,49 @@ inline constexpr std::int64_t kReminderLinger = 120;
 struct Reminder {
     std::optional<ical::AlarmTime> alarm; // the reminder time; none when the item has no alarm
     std::optional<std::int64_t> movesAt;  // when the next alarm takes its place
+};
+
+struct CalendarItem {
+    std::string name;
+    std::shared_ptr<const ical::Appointment> appointment; // none when the file is unreadable
+    std::string error;                                    // why, then
+    // Of the file's content: a rewrite of the same length within the file system's timestamp
+    // resolution keeps the signature but not this.
+    std::uint64_t digest = 0;
+    Reminder reminder; // at the moment the item was loaded for
+};
+
+// Parsed appointments by file, valid while the file's signature stays the same, with each
+// one's reminder, worked out again only when the moment asked for has passed it. Shared by
+// the threads of a store.
+class CalendarItems {
+public:
+    // `localToUtc` reads floating times and dates as the user's wall-clock time.
+    explicit CalendarItems(std::function<std::int64_t(std::int64_t)> localToUtc = {})
+        : localToUtc_(std::move(localToUtc)) {}
+
+    // The item and its reminder at `now` (seconds since 1970, UTC).
+    CalendarItem load(const CalendarFile& file, std::int64_t now = 0,
+                      std::int64_t linger = kReminderLinger);
+    // The same, read from the file again even when its signature has not changed: for a file
+    // that a change was reported for.
+    CalendarItem reload(const CalendarFile& file, std::int64_t now = 0,
+                        std::int64_t linger = kReminderLinger);
+
+private:
+    struct Cached {
+        std::uint64_t signature = 0;
+        CalendarItem item;
+        // item.reminder holds for the moments from `from` to `until` (alarms that passed
+        // within the linger counted in).
+        std::int64_t from = 0, until = -1, linger = 0;
+    };
+    CalendarItem read(const CalendarFile& file);
+    static void remind(Cached& cached, std::int64_t now, std::int64_t linger);
+
+    std::function<std::int64_t(std::int64_t)> localToUtc_;
+    std::mutex lock_;
+    std::unordered_map<fs::path::string_type, Cached> cache_;
 };
 
 // The item's reminder at `now`: its next alarm, counting those passed less than `linger`

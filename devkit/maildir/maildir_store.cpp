@@ -15,6 +15,10 @@
 #include <thread>
 #include <chrono>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace devkit {
 
 namespace {
@@ -341,11 +345,8 @@ bool MaildirStore::isCalendar(std::string_view folder) const {
 
 namespace {
 
-std::uint64_t signatureOf(const fs::directory_entry& entry) {
-    std::error_code error;
-    const auto size = std::uint64_t(entry.file_size(error));
-    const auto written = std::uint64_t(entry.last_write_time(error).time_since_epoch().count());
-    return (size * 1099511628211ULL) ^ written;
+std::uint64_t signatureOf(std::uint64_t size, std::int64_t written) {
+    return (size * 1099511628211ULL) ^ std::uint64_t(written);
 }
 
 std::optional<std::string> calendarName(const fs::path& file) {
@@ -363,14 +364,85 @@ std::optional<std::string> calendarName(const fs::path& file) {
 
 } // namespace
 
+#ifdef _WIN32
+
+namespace {
+
+// Files matching `pattern` with their sizes and times of writing, from the directory listing
+// itself: asking for each file's attributes apart costs a path lookup per file.
+template <typename Visit> void listFiles(const fs::path& pattern, Visit visit) {
+    WIN32_FIND_DATAW data;
+    const HANDLE found =
+        FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                         FIND_FIRST_EX_LARGE_FETCH);
+    if (found == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        const auto size = std::uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        const auto written = std::int64_t(std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                                          data.ftLastWriteTime.dwLowDateTime);
+        visit(fs::path(data.cFileName), size, written);
+    } while (FindNextFileW(found, &data));
+    FindClose(found);
+}
+
+} // namespace
+
+std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) const {
+    std::vector<CalendarFile> found;
+    const fs::path dir = directory(folder);
+    listFiles(dir / L"*", [&](const fs::path& file, std::uint64_t size, std::int64_t written) {
+        if (auto name = calendarName(file))
+            found.push_back({std::move(*name), dir / file, signatureOf(size, written), written});
+    });
+    std::sort(found.begin(), found.end(),
+              [](const CalendarFile& a, const CalendarFile& b) { return a.name < b.name; });
+    return found;
+}
+
+std::optional<CalendarFile> MaildirStore::findCalendarFile(std::string_view folder,
+                                                           std::string_view name) const {
+    if (!isSafeUniqueName(name)) // also keeps wildcards out of the pattern
+        return std::nullopt;
+    const fs::path file = directory(folder) / utf8Path(std::string(name) + calendarExtension);
+    std::optional<CalendarFile> found;
+    listFiles(file, [&](const fs::path&, std::uint64_t size, std::int64_t written) {
+        found = CalendarFile{std::string(name), file, signatureOf(size, written), written};
+    });
+    return found;
+}
+
+#else
+
+namespace {
+
+std::optional<CalendarFile> calendarFileOf(const fs::directory_entry& entry, std::string name) {
+    std::error_code error;
+    if (!entry.is_regular_file(error))
+        return std::nullopt;
+    const auto size = std::uint64_t(entry.file_size(error));
+    const auto since1970 = std::chrono::file_clock::to_sys(entry.last_write_time(error));
+    const auto written = std::int64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          since1970.time_since_epoch())
+                                          .count() /
+                                      100) +
+                         116444736000000000LL;
+    if (error)
+        return std::nullopt;
+    return CalendarFile{std::move(name), entry.path(), signatureOf(size, written), written};
+}
+
+} // namespace
+
 std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) const {
     std::vector<CalendarFile> found;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(directory(folder), error)) {
-        auto name = calendarName(entry.path());
-        if (name && entry.is_regular_file(error))
-            found.push_back({std::move(*name), entry.path(), signatureOf(entry)});
-    }
+    for (const auto& entry : fs::directory_iterator(directory(folder), error))
+        if (auto name = calendarName(entry.path()))
+            if (auto file = calendarFileOf(entry, std::move(*name)))
+                found.push_back(std::move(*file));
     std::sort(found.begin(), found.end(),
               [](const CalendarFile& a, const CalendarFile& b) { return a.name < b.name; });
     return found;
@@ -383,10 +455,10 @@ std::optional<CalendarFile> MaildirStore::findCalendarFile(std::string_view fold
     std::error_code error;
     const fs::directory_entry entry(
         directory(folder) / utf8Path(std::string(name) + calendarExtension), error);
-    if (error || !entry.is_regular_file(error))
-        return std::nullopt;
-    return CalendarFile{std::string(name), entry.path(), signatureOf(entry)};
+    return error ? std::nullopt : calendarFileOf(entry, std::string(name));
 }
+
+#endif
 
 std::string MaildirStore::putCalendarFile(std::string_view folder, std::string_view content,
                                           std::string_view name) {

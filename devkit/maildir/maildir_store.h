@@ -27,6 +27,7 @@ struct CalendarFile {
     std::string name;
     fs::path file;
     std::uint64_t signature = 0; // changes whenever the file's size or time of writing does
+    std::int64_t written = 0;    // last written, in 100 ns since 1601 (a Windows FILETIME)
 };
 
 struct MessageFile {
@@ -71,6 +72,7 @@ public:
     // Calendar folders: a folder of the IPM subtree that is not a Maildir holds one iCalendar
     // file per appointment.
     bool isCalendar(std::string_view folder) const;
+    // One listing of the directory, which also gives each file's size and time of writing.
     std::vector<CalendarFile> calendarFiles(std::string_view folder) const;
     std::optional<CalendarFile> findCalendarFile(std::string_view folder,
                                                  std::string_view name) const;

@@ -39,6 +39,7 @@ struct CalendarWatch::Folder {
     std::map<std::string, Known> known;
     std::set<std::string> dirty; // names changed since they were last looked at
     bool lost = false;           // more changed than was recorded
+    bool gone = false;           // the directory went away: no more changes are seen
     ULONGLONG firstChange = 0, lastChange = 0;
 };
 
@@ -54,6 +55,8 @@ CalendarWatch::CalendarWatch(std::shared_ptr<Store> store, std::shared_ptr<Watch
 CalendarWatch::~CalendarWatch() {
     SetEvent(stop_);
     thread_.join();
+    for (const Folder& folder : folders_)
+        store_->calendarLists().forget(folder.path); // no longer kept
     for (HANDLE handle : {stop_, wake_, timer_})
         if (handle)
             CloseHandle(handle);
@@ -73,7 +76,7 @@ bool CalendarWatch::watch(const std::string& path) {
             for (const Watcher::Change& change : changes)
                 if (auto name = appointmentName(change.name))
                     names.push_back(std::move(*name));
-            changed(path, names, lost);
+            changed(path, names, lost, lost && !watcher_->watches(path, ""));
             return std::vector<Notice>(); // told once the folder is quiet
         });
     if (!watched)
@@ -85,21 +88,28 @@ bool CalendarWatch::watch(const std::string& path) {
     const std::int64_t now = unixNow();
     {
         std::lock_guard storeGuard(store_->lock);
-        for (const auto& file : store_->files().calendarFiles(path))
-            folder.known[file.name] = current(file, now);
+        const auto files = store_->files().calendarFiles(path);
+        for (const auto& file : files)
+            folder.known[file.name] = current(file, now, false);
+        store_->calendarLists().track(path, files);
     }
     arm();
     return true;
 }
 
 void CalendarWatch::changed(const std::string& path, const std::vector<std::string>& names,
-                            bool lost) {
+                            bool lost, bool gone) {
     if (names.empty() && !lost)
         return;
     std::lock_guard guard(lock_);
+    if (gone)
+        store_->calendarLists().forget(path);
+    else
+        store_->calendarLists().changing(path);
     for (Folder& folder : folders_) {
         if (folder.path != path)
             continue;
+        folder.gone |= gone;
         const ULONGLONG tick = GetTickCount64();
         if (folder.dirty.empty() && !folder.lost)
             folder.firstChange = tick;
@@ -110,29 +120,32 @@ void CalendarWatch::changed(const std::string& path, const std::vector<std::stri
     SetEvent(wake_);
 }
 
-CalendarWatch::Known CalendarWatch::current(const devkit::CalendarFile& file, std::int64_t now) {
+CalendarWatch::Known CalendarWatch::current(const devkit::CalendarFile& file, std::int64_t now,
+                                            bool reported) {
     Known known;
     known.signature = file.signature;
-    const devkit::CalendarItem item = store_->calendar().load(file);
+    devkit::CalendarItems& items = store_->calendar();
+    const devkit::CalendarItem item = reported ? items.reload(file, now, store_->reminderLinger)
+                                               : items.load(file, now, store_->reminderLinger);
+    known.digest = item.digest;
     if (item.appointment) {
-        const devkit::Reminder reminder =
-            devkit::reminderOf(*item.appointment, now, store_->reminderLinger);
-        if (reminder.alarm)
-            known.reminder = reminder.alarm->at;
-        known.movesAt = reminder.movesAt;
+        if (item.reminder.alarm)
+            known.reminder = item.reminder.alarm->at;
+        known.movesAt = item.reminder.movesAt;
     }
     return known;
 }
 
 std::vector<Notice> CalendarWatch::examine(Folder& folder, const std::string& name,
-                                           std::int64_t now) {
+                                           std::int64_t now, bool reported) {
     std::optional<devkit::CalendarFile> file;
     std::optional<Known> known;
     {
         std::lock_guard storeGuard(store_->lock);
         file = store_->files().findCalendarFile(folder.path, name);
         if (file)
-            known = current(*file, now);
+            known = current(*file, now, reported);
+        store_->calendarLists().update(folder.path, name, file);
     }
     auto before = folder.known.find(name);
     if (!file) {
@@ -145,8 +158,9 @@ std::vector<Notice> CalendarWatch::examine(Folder& folder, const std::string& na
         folder.known[name] = *known;
         return {appointmentNotice(fnevObjectCreated, folder.path, name)};
     }
-    const bool changed =
-        before->second.signature != known->signature || before->second.reminder != known->reminder;
+    const bool changed = before->second.signature != known->signature ||
+                         before->second.digest != known->digest ||
+                         before->second.reminder != known->reminder;
     before->second = *known;
     if (!changed)
         return {};
@@ -168,10 +182,12 @@ std::vector<Notice> CalendarWatch::settle(Folder& folder, std::int64_t now) {
         folder.lost = false;
     }
     for (const std::string& name : folder.dirty) {
-        auto found = examine(folder, name, now);
+        auto found = examine(folder, name, now, true);
         notices.insert(notices.end(), found.begin(), found.end());
     }
     folder.dirty.clear();
+    if (!folder.gone)
+        store_->calendarLists().settled(folder.path);
     return notices;
 }
 
@@ -183,7 +199,7 @@ std::vector<Notice> CalendarWatch::advance(std::int64_t now) {
             if (known.movesAt && *known.movesAt <= now)
                 due.push_back(name);
         for (const std::string& name : due) {
-            auto found = examine(folder, name, now);
+            auto found = examine(folder, name, now, false);
             notices.insert(notices.end(), found.begin(), found.end());
         }
     }

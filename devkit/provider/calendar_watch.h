@@ -35,21 +35,27 @@ private:
     // What was last reported of an appointment.
     struct Known {
         std::uint64_t signature = 0;
+        std::uint64_t digest = 0; // of the content: a rewrite may keep the signature
         std::optional<std::int64_t> reminder;
         std::optional<std::int64_t> movesAt;
     };
     struct Folder;
 
     void run();
-    // On the watcher thread: notes the names that changed, for the calendar thread.
-    void changed(const std::string& folder, const std::vector<std::string>& names, bool lost);
+    // On the watcher thread: notes the names that changed, for the calendar thread. `gone`:
+    // the directory is watched no more.
+    void changed(const std::string& folder, const std::vector<std::string>& names, bool lost,
+                 bool gone);
     // Compares what the names (or, after lost changes, the whole folder) are now with what was
     // reported, and records the difference.
     std::vector<Notice> settle(Folder& folder, std::int64_t now);
-    std::vector<Notice> examine(Folder& folder, const std::string& name, std::int64_t now);
+    // `reported`: a change to the name was reported, so its file is read again even when its
+    // size and time of writing are the same.
+    std::vector<Notice> examine(Folder& folder, const std::string& name, std::int64_t now,
+                                bool reported);
     std::vector<Notice> advance(std::int64_t now);
     void arm();
-    Known current(const devkit::CalendarFile& file, std::int64_t now);
+    Known current(const devkit::CalendarFile& file, std::int64_t now, bool reported);
 
     std::shared_ptr<Store> store_;
     std::shared_ptr<Watcher> watcher_;

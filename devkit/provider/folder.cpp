@@ -52,24 +52,51 @@ STDMETHODIMP Folder::GetContentsTable(ULONG, LPMAPITABLE* table) {
         std::lock_guard guard(store_->lock);
         calendar = store_->files().isCalendar(path_);
         if (calendar) {
-            // Appointments that cannot be read are left out; the others are all there.
-            const std::int64_t now = unixNow();
-            for (const auto& file : store_->files().calendarFiles(path_))
-                if (auto properties = store_->appointmentProperties(path_, file, now))
-                    rows.push_back(std::move(*properties));
-        } else if (store_->files().isMaildir(path_)) {
+            *table = calendarTable();
+            return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+        }
+        if (store_->files().isMaildir(path_))
             for (const auto& message : store_->files().messages(path_))
                 if (auto properties = store_->messageProperties(path_, message.unique))
                     rows.push_back(std::move(*properties));
-        }
     }
     *table = make<Table>(std::move(rows),
-                         calendar ? std::vector<ULONG>{PR_ENTRYID, PR_SUBJECT,
-                                                       PROP_TAG(PT_SYSTIME, named::reminderTime),
-                                                       PR_MESSAGE_CLASS}
-                                  : std::vector<ULONG>{PR_ENTRYID, PR_SENDER_NAME, PR_SUBJECT,
-                                                       PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS});
+                         std::vector<ULONG>{PR_ENTRYID, PR_SENDER_NAME, PR_SUBJECT,
+                                            PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS});
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
+}
+
+// The appointments of a calendar folder as they are now; those that cannot be read are left
+// out. A calendar may hold many thousands while a program asks for the few coming reminders:
+// each row holds at first what a program restricts and sorts on, and is made whole only when
+// more of it is asked for. Files that have not changed are not read again.
+IMAPITable* Folder::calendarTable() {
+    struct Loaded {
+        devkit::CalendarItem item;
+        std::int64_t written;
+    };
+    auto loaded = std::make_shared<std::vector<Loaded>>();
+    std::vector<Properties> rows;
+    const std::int64_t now = unixNow();
+    const auto add = [&](const devkit::CalendarFile& file) {
+        devkit::CalendarItem item = store_->calendar().load(file, now, store_->reminderLinger);
+        if (!item.appointment)
+            return;
+        rows.push_back(store_->appointmentKeys(path_, item));
+        loaded->push_back({std::move(item), file.written});
+    };
+    // A watched folder's list is kept from its changes; others are listed.
+    if (!store_->calendarLists().visit(path_, add))
+        for (const auto& file : store_->files().calendarFiles(path_))
+            add(file);
+    return make<Table>(
+        std::move(rows),
+        std::vector<ULONG>{PR_ENTRYID, PR_SUBJECT, PROP_TAG(PT_SYSTIME, named::reminderTime),
+                           PR_MESSAGE_CLASS},
+        Store::appointmentKeyTags(), [store = store_, folder = path_, loaded](size_t row) {
+            const Loaded& item = (*loaded)[row];
+            return store->appointmentProperties(folder, item.item, item.written);
+        });
 }
 
 STDMETHODIMP Folder::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type,

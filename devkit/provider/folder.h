@@ -34,6 +34,8 @@ private:
         return oneOf(iid, {&IID_IMAPIFolder, &IID_IMAPIContainer, &IID_IMAPIProp});
     }
 
+    IMAPITable* calendarTable(); // under the store's lock
+
     std::shared_ptr<Store> store_;
     std::string path_;
 };

@@ -244,17 +244,38 @@ std::optional<Properties> Store::appointmentProperties(const std::string& folder
 std::optional<Properties> Store::appointmentProperties(const std::string& folder,
                                                        const devkit::CalendarFile& file,
                                                        std::int64_t now) {
-    const devkit::CalendarItem item = calendar_.load(file);
+    const devkit::CalendarItem item = calendar_.load(file, now, reminderLinger);
     if (!item.appointment)
         return std::nullopt;
+    return appointmentProperties(folder, item, file.written);
+}
+
+std::vector<ULONG> Store::appointmentKeyTags() {
+    return {PR_ENTRYID, PROP_TAG(PT_BOOLEAN, named::reminderSet),
+            PROP_TAG(PT_SYSTIME, named::reminderTime)};
+}
+
+Properties Store::appointmentKeys(const std::string& folder, const devkit::CalendarItem& item) {
+    Properties properties = {
+        binaryProperty(PR_ENTRYID, messageId(folder, item.name)),
+        boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), item.reminder.alarm.has_value()),
+    };
+    if (item.reminder.alarm)
+        properties.push_back(timeProperty(PROP_TAG(PT_SYSTIME, named::reminderTime),
+                                          fileTimeFromUnix(item.reminder.alarm->at)));
+    return properties;
+}
+
+Properties Store::appointmentProperties(const std::string& folder, const devkit::CalendarItem& item,
+                                        std::int64_t written) {
     const devkit::ical::Appointment& appointment = *item.appointment;
-    const devkit::Reminder reminder = devkit::reminderOf(appointment, now, reminderLinger);
+    const devkit::Reminder& reminder = item.reminder;
     // The occurrence the reminder is for describes the item: a moved one has its own texts.
     const devkit::ical::Event& event =
         reminder.alarm ? *reminder.alarm->event : appointment.event();
     const std::int64_t start =
         reminder.alarm ? reminder.alarm->start : appointment.toUtc(appointment.event().start);
-    const Bytes id = messageId(folder, file.name);
+    const Bytes id = messageId(folder, item.name);
     Properties properties = {
         binaryProperty(PR_ENTRYID, id),
         binaryProperty(PR_RECORD_KEY, id),
@@ -264,7 +285,8 @@ std::optional<Properties> Store::appointmentProperties(const std::string& folder
         textProperty(unicode(PR_MESSAGE_CLASS), "IPM.Appointment"),
         longProperty(PR_OBJECT_TYPE, MAPI_MESSAGE),
         longProperty(PR_MESSAGE_FLAGS, MSGFLAG_READ),
-        timeProperty(PR_LAST_MODIFICATION_TIME, fileTimeOf(file.file)),
+        timeProperty(PR_LAST_MODIFICATION_TIME,
+                     {DWORD(written), DWORD(std::uint64_t(written) >> 32)}),
         textProperty(unicode(PR_SUBJECT), event.summary),
         timeProperty(PROP_TAG(PT_SYSTIME, named::startWhole), fileTimeFromUnix(start)),
         boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), reminder.alarm.has_value()),

@@ -1,6 +1,7 @@
 // The store behind the MAPI objects: one Maildir tree, shared by every object opened on it.
 #pragma once
 #include "calendar_items.h"
+#include "calendar_lists.h"
 #include "mapi.h"
 #include "maildir_store.h"
 #include "named_properties.h"
@@ -39,7 +40,16 @@ public:
                                                     std::int64_t now);
     std::optional<Properties> appointmentProperties(const std::string& folder,
                                                     const std::string& name, std::int64_t now);
+    // Those of a loaded appointment (with its reminder), whose file was last written at
+    // `written` (a FILETIME's 100 ns units).
+    Properties appointmentProperties(const std::string& folder, const devkit::CalendarItem& item,
+                                     std::int64_t written);
+    // The few of them that a reminder program restricts and sorts on: its identifier, whether
+    // it has a reminder and when.
+    Properties appointmentKeys(const std::string& folder, const devkit::CalendarItem& item);
+    static std::vector<ULONG> appointmentKeyTags();
     devkit::CalendarItems& calendar() { return calendar_; }
+    CalendarLists& calendarLists() { return calendarLists_; }
     NamedProperties& names() { return names_; }
 
     std::mutex lock; // the files are shared by the main thread and the notification thread
@@ -48,6 +58,7 @@ public:
 private:
     devkit::MaildirStore files_;
     devkit::CalendarItems calendar_;
+    CalendarLists calendarLists_;
     NamedProperties names_{files_};
 };
 

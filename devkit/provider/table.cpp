@@ -131,16 +131,63 @@ HRESULT matches(const Properties& row, const SRestriction& restriction, int dept
     }
 }
 
+// The tags a restriction looks at.
+void tagsOf(const SRestriction& restriction, int depth, std::vector<ULONG>& tags) {
+    if (depth > 64)
+        return; // refused by matches()
+    switch (restriction.rt) {
+    case RES_AND:
+    case RES_OR:
+        for (ULONG i = 0; i < restriction.res.resAnd.cRes; ++i)
+            tagsOf(restriction.res.resAnd.lpRes[i], depth + 1, tags);
+        break;
+    case RES_NOT:
+        if (restriction.res.resNot.lpRes)
+            tagsOf(*restriction.res.resNot.lpRes, depth + 1, tags);
+        break;
+    case RES_EXIST:
+        tags.push_back(restriction.res.resExist.ulPropTag);
+        break;
+    case RES_PROPERTY:
+        tags.push_back(restriction.res.resProperty.ulPropTag);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
-Table::Table(std::vector<Properties> rows, std::vector<ULONG> defaultColumns)
-    : rows_(std::move(rows)), columns_(std::move(defaultColumns)) {
+Table::Table(std::vector<Properties> rows, std::vector<ULONG> defaultColumns,
+             std::vector<ULONG> keys, Completion complete)
+    : rows_(std::move(rows)), keys_(std::move(keys)), complete_(std::move(complete)),
+      whole_(rows_.size(), !complete_), columns_(std::move(defaultColumns)) {
     for (size_t i = 0; i < rows_.size(); ++i)
         view_.push_back(i);
 }
 
+bool Table::inPart(const std::vector<ULONG>& tags) const {
+    return !complete_ || std::all_of(tags.begin(), tags.end(), [&](ULONG tag) {
+        return std::any_of(keys_.begin(), keys_.end(),
+                           [&](ULONG key) { return PROP_ID(key) == PROP_ID(tag); });
+    });
+}
+
+void Table::makeWhole(size_t row) {
+    if (!whole_[row]) {
+        rows_[row] = complete_(row);
+        whole_[row] = true;
+    }
+}
+
 // Sorts the rows let through; rows without a key's property come after those with it.
 void Table::arrange() {
+    std::vector<ULONG> tags;
+    for (const SSortOrder& key : order_)
+        tags.push_back(key.ulPropTag);
+    if (!inPart(tags))
+        for (size_t row : view_)
+            makeWhole(row);
     std::stable_sort(view_.begin(), view_.end(), [&](size_t a, size_t b) {
         for (const SSortOrder& key : order_) {
             const Property* x = typed(rows_[a], key.ulPropTag);
@@ -160,6 +207,13 @@ void Table::arrange() {
 
 STDMETHODIMP Table::Restrict(LPSRestriction restriction, ULONG) {
     MAILDIR_FAULT_POINT("IMAPITable::Restrict");
+    if (restriction) {
+        std::vector<ULONG> tags;
+        tagsOf(*restriction, 0, tags);
+        if (!inPart(tags))
+            for (size_t row = 0; row < rows_.size(); ++row)
+                makeWhole(row);
+    }
     std::vector<size_t> chosen;
     for (size_t i = 0; i < rows_.size(); ++i) {
         bool keep = true;
@@ -272,6 +326,9 @@ STDMETHODIMP Table::QueryRows(LONG count, ULONG flags, LPSRowSet* rows) {
         return MAPI_E_NOT_ENOUGH_MEMORY;
     auto* set = static_cast<SRowSet*>(buffer);
     set->cRows = 0;
+    if (!inPart(columns_))
+        for (LONG i = first; i < last; ++i)
+            makeWhole(view_[size_t(i)]);
     for (LONG i = first; i < last; ++i) {
         void* values = nullptr;
         if (FAILED(allocateBuffer(ULONG(sizeof(SPropValue) * std::max<size_t>(columns_.size(), 1)),

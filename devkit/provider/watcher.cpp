@@ -236,6 +236,14 @@ bool Watcher::watchDirectory(const std::string& folder, const std::string& direc
     return watching;
 }
 
+bool Watcher::watches(const std::string& folder, const std::string& directory) const {
+    for (const auto& known : directories_)
+        if (known->handler && !known->closed && known->folder == folder &&
+            known->directory == directory)
+            return true;
+    return false;
+}
+
 Watcher::Directory* Watcher::open(const std::string& folder, const std::string& directory,
                                   const devkit::fs::path& path, DWORD filter,
                                   DirectoryHandler handler, DWORD bufferSize) {

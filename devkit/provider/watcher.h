@@ -79,6 +79,9 @@ public:
     // outside the store.
     bool watchDirectory(const std::string& folder, const std::string& directory, DWORD filter,
                         DirectoryHandler handler);
+    // Whether a directory given to watchDirectory() is still watched: not once it went away.
+    // On the watcher thread, as from a handler.
+    bool watches(const std::string& folder, const std::string& directory) const;
 
     std::vector<Notice> interpret(const std::vector<Change>& changes);
     // Removals whose other half has not come within the grace period are deletions.

@@ -69,6 +69,40 @@ TEST_F(Calendar, FilesAreReadAgainOnlyWhenTheyChange) {
     EXPECT_EQ(item("item").appointment->event().summary, "Second, longer");
 }
 
+TEST_F(Calendar, AReportedChangeIsReadAgainThoughSizeAndTimeStayTheSame) {
+    add({.summary = "Team A", .start = utc(2026, 12, 9, 8, 0)}, "team");
+    const CalendarFile before = store.findCalendarFile(folder, "team").value();
+    const CalendarItem first = items.load(before);
+    const auto written = fs::last_write_time(before.file);
+    std::string text = readFile(before.file);
+    text.replace(text.find("Team A"), 6, "Team B");
+    std::ofstream(before.file, std::ios::binary | std::ios::trunc) << text;
+    fs::last_write_time(before.file, written); // as a coarse timestamp would show it
+
+    const CalendarFile after = store.findCalendarFile(folder, "team").value();
+    ASSERT_EQ(after.signature, before.signature);
+    const CalendarItem again = items.reload(after);
+    EXPECT_EQ(again.appointment->event().summary, "Team B");
+    EXPECT_NE(again.digest, first.digest);
+    EXPECT_EQ(items.load(after).appointment->event().summary, "Team B");
+}
+
+TEST_F(Calendar, ALoadedItemsReminderFollowsTheMomentAskedFor) {
+    add({.summary = "Standup",
+         .start = utc(2026, 12, 7, 8, 0),
+         .alarmMinutesBefore = 10,
+         .rule = "FREQ=WEEKLY;COUNT=2"},
+        "weekly");
+    const CalendarFile file = store.findCalendarFile(folder, "weekly").value();
+    const std::int64_t alarm = utc(2026, 12, 7, 7, 50), week = 7 * ical::kSecondsPerDay;
+    EXPECT_EQ(items.load(file, alarm + kReminderLinger - 1).reminder.alarm->at, alarm);
+    EXPECT_EQ(items.load(file, alarm + kReminderLinger).reminder.alarm->at, alarm + week);
+    EXPECT_EQ(items.load(file, alarm - 3600).reminder.alarm->at, alarm) << "an earlier moment";
+    const Reminder last = items.load(file, alarm + 2 * week).reminder;
+    EXPECT_EQ(last.alarm->at, alarm + week) << "the last one stays once all have passed";
+    EXPECT_FALSE(last.movesAt);
+}
+
 TEST_F(Calendar, TheReminderLingersThenMovesToTheNextOccurrence) {
     add({.summary = "Standup",
          .start = utc(2026, 12, 7, 8, 0),

@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <fstream>
+#include <iterator>
 
 using namespace kit;
 
@@ -98,6 +99,37 @@ protected:
             MAPIFreeBuffer(row);
         }
         return rows;
+    }
+
+    // The subjects and locations of the table's rows: those whose subject is not `excluded`,
+    // by subject descending.
+    std::vector<std::pair<std::string, std::string>> describedRows(const char* excluded = "") {
+        const ULONG locationTag = tagOf(appointmentSet, 0x8208, PT_STRING8);
+        Ref<IMAPITable> table;
+        EXPECT_EQ(folder->GetContentsTable(0, table.put()), S_OK);
+        SPropValue value{};
+        value.ulPropTag = PR_SUBJECT_A;
+        value.Value.lpszA = const_cast<char*>(excluded);
+        SRestriction restriction{};
+        restriction.rt = RES_PROPERTY;
+        restriction.res.resProperty = {RELOP_NE, PR_SUBJECT_A, &value};
+        EXPECT_EQ(table->Restrict(&restriction, 0), S_OK);
+        SizedSSortOrderSet(1, order) = {1, 0, 0, {{PR_SUBJECT_A, TABLE_SORT_DESCEND}}};
+        EXPECT_EQ(table->SortTable(reinterpret_cast<SSortOrderSet*>(&order), 0), S_OK);
+        SizedSPropTagArray(2, columns) = {2, {PR_SUBJECT_A, locationTag}};
+        EXPECT_EQ(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0), S_OK);
+        SRowSet* rows = nullptr;
+        EXPECT_EQ(table->QueryRows(100, 0, &rows), S_OK);
+        std::vector<std::pair<std::string, std::string>> described;
+        for (ULONG i = 0; rows && i < rows->cRows; ++i) {
+            const SPropValue* values = rows->aRow[i].lpProps;
+            described.emplace_back(values[0].Value.lpszA, PROP_TYPE(values[1].ulPropTag) == PT_ERROR
+                                                              ? "-"
+                                                              : values[1].Value.lpszA);
+            MAPIFreeBuffer(rows->aRow[i].lpProps);
+        }
+        MAPIFreeBuffer(rows);
+        return described;
     }
 
     StoreFixture fixture;
@@ -225,6 +257,16 @@ TEST_F(Calendar, ComingRemindersAreRestrictedAndSortedAsAProgramAsksForThem) {
               MAPI_E_NOT_FOUND);
 }
 
+TEST_F(Calendar, RowsAreWholeWhateverTheyAreRestrictedSortedAndReadOn) {
+    add("a", "Budget", 60, 10, "UTC", "Room 2");
+    add("b", "Standup", 30, std::nullopt);
+    add("c", "Review", 90, 15, "UTC", "Room 7");
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(describedRows(),
+              (Rows{{"Standup", "-"}, {"Review", "Room 7"}, {"Budget", "Room 2"}}));
+    EXPECT_EQ(describedRows("Review"), (Rows{{"Standup", "-"}, {"Budget", "Room 2"}}));
+}
+
 // Notifications
 
 class CalendarNotifications : public Calendar {
@@ -256,6 +298,8 @@ TEST_F(CalendarNotifications, FilesAddedChangedAndRemovedByAnyWriter) {
     EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "team"));
     EXPECT_EQ(sink.received[0].parent, fixture.folderId(calendarPath));
     EXPECT_EQ(sink.received[0].objectType, ULONG(MAPI_MESSAGE));
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(describedRows(), (Rows{{"Team", "-"}, {"Early", "-"}})) << "once told, it is there";
 
     // Rewritten in place, as an editor saves: one change, however many writes.
     sink.received.clear();
@@ -276,12 +320,51 @@ TEST_F(CalendarNotifications, FilesAddedChangedAndRemovedByAnyWriter) {
     }
     ASSERT_EQ(events(sink, 1), std::vector<ULONG>{fnevObjectModified});
     EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "early"));
+    EXPECT_EQ(describedRows(), (Rows{{"Team, moved", "-"}, {"Team", "-"}}));
 
     sink.received.clear();
     fixture.files().deleteCalendarFile(calendarPath, "team");
     std::ofstream(fixture.files().directory(calendarPath) / "notes.txt") << "ignored";
     ASSERT_EQ(events(sink, 1), std::vector<ULONG>{fnevObjectDeleted});
     EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "team"));
+    EXPECT_EQ(describedRows(), (Rows{{"Team, moved", "-"}}));
+}
+
+TEST_F(CalendarNotifications, ARewriteKeepingSizeAndTimeOfWritingIsSeenAndServed) {
+    add("team", "Team A", 90, 15);
+    advise(sink);
+    ASSERT_EQ(describedRows(), (std::vector<std::pair<std::string, std::string>>{{"Team A", "-"}}));
+
+    // The same length, written within the resolution of the file system's timestamps: here
+    // the time of writing is put back as it was.
+    const auto file = fixture.files().directory(calendarPath) / "team.ics";
+    std::string text;
+    {
+        std::ifstream in(file, std::ios::binary);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    text.replace(text.find("Team A"), 6, "Team B");
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    FILETIME written{};
+    DWORD done = 0;
+    ASSERT_TRUE(GetFileTime(handle, nullptr, nullptr, &written));
+    ASSERT_TRUE(WriteFile(handle, text.data(), DWORD(text.size()), &done, nullptr));
+    ASSERT_TRUE(SetFileTime(handle, nullptr, nullptr, &written));
+    CloseHandle(handle);
+
+    ASSERT_EQ(events(sink, 1), std::vector<ULONG>{fnevObjectModified});
+    EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "team"));
+    EXPECT_EQ(describedRows(), (std::vector<std::pair<std::string, std::string>>{{"Team B", "-"}}));
+    Ref<IMessage> item = fixture.openMessage(fixture.messageId(calendarPath, "team"));
+    ASSERT_TRUE(item);
+    SizedSPropTagArray(1, subject) = {1, {PR_SUBJECT_A}};
+    ULONG count = 0;
+    SPropValue* values = nullptr;
+    ASSERT_EQ(item->GetProps(reinterpret_cast<SPropTagArray*>(&subject), 0, &count, &values), S_OK);
+    EXPECT_STREQ(values[0].Value.lpszA, "Team B");
+    MAPIFreeBuffer(values);
 }
 
 // Alarms pass quickly here: an alarm stays the reminder time for a second only.
