@@ -73,6 +73,11 @@ CalendarItem CalendarItems::reload(const CalendarFile& file, std::int64_t now,
     return (cache_[file.file.native()] = std::move(cached)).item;
 }
 
+void CalendarItems::forget(const fs::path& file) {
+    std::lock_guard guard(lock_);
+    cache_.erase(file.native());
+}
+
 Reminder reminderOf(const ical::Appointment& appointment, std::int64_t now, std::int64_t linger) {
     Reminder reminder;
     // Alarms that passed less than `linger` seconds ago still count.

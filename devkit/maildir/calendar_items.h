@@ -50,6 +50,8 @@ public:
     // that a change was reported for.
     CalendarItem reload(const CalendarFile& file, std::int64_t now = 0,
                         std::int64_t linger = kReminderLinger);
+    // Drops what is kept of a file that is gone.
+    void forget(const fs::path& file);
 
 private:
     struct Cached {

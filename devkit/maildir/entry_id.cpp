@@ -12,8 +12,12 @@ namespace {
 constexpr std::uint8_t version = 1;
 constexpr std::size_t headerSize = 4 + 16 + 2;
 
-Bytes header(const Uid& uid, EntryKind kind) {
-    Bytes id(4, 0);
+// The identifier's header, with room for `payload` more bytes: a calendar's table makes one
+// identifier per appointment at every read.
+Bytes header(const Uid& uid, EntryKind kind, std::size_t payload = 0) {
+    Bytes id;
+    id.reserve(headerSize + payload);
+    id.resize(4, 0);
     id.insert(id.end(), uid.begin(), uid.end());
     id.push_back(static_cast<std::uint8_t>(kind));
     id.push_back(version);
@@ -48,7 +52,7 @@ Bytes folderEntryId(const Uid& store, std::string_view folder) {
 }
 
 Bytes messageEntryId(const Uid& store, std::string_view folder, std::string_view unique) {
-    Bytes id = header(store, EntryKind::message);
+    Bytes id = header(store, EntryKind::message, folder.size() + 1 + unique.size());
     append(id, folder);
     id.push_back(0);
     append(id, unique);

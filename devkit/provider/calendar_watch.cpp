@@ -145,6 +145,10 @@ std::vector<Notice> CalendarWatch::examine(Folder& folder, const std::string& na
         file = store_->files().findCalendarFile(folder.path, name);
         if (file)
             known = current(*file, now, reported);
+        else
+            store_->calendar().forget(
+                store_->files().directory(folder.path) /
+                devkit::fs::path(utf8ToWide(name + devkit::calendarExtension)));
         store_->calendarLists().update(folder.path, name, file);
     }
     auto before = folder.known.find(name);

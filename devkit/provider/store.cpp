@@ -256,10 +256,11 @@ std::vector<ULONG> Store::appointmentKeyTags() {
 }
 
 Properties Store::appointmentKeys(const std::string& folder, const devkit::CalendarItem& item) {
-    Properties properties = {
-        binaryProperty(PR_ENTRYID, messageId(folder, item.name)),
-        boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), item.reminder.alarm.has_value()),
-    };
+    Properties properties; // one allocation, as there is one row per appointment at every read
+    properties.reserve(3);
+    properties.push_back(binaryProperty(PR_ENTRYID, messageId(folder, item.name)));
+    properties.push_back(
+        boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), item.reminder.alarm.has_value()));
     if (item.reminder.alarm)
         properties.push_back(timeProperty(PROP_TAG(PT_SYSTIME, named::reminderTime),
                                           fileTimeFromUnix(item.reminder.alarm->at)));
