@@ -39,6 +39,27 @@ bool isSafeUniqueName(std::string_view unique) {
            isSafeRelativePath(unique) && unique.find('/') == std::string_view::npos;
 }
 
+std::optional<std::string> messageKey(std::string_view unique) {
+    if (isSafeUniqueName(unique))
+        return std::string(unique);
+    static constexpr char digits[] = "0123456789ABCDEF";
+    static constexpr std::string_view unsafe = "%:;!\\/<>\"|?*";
+    std::string key;
+    for (char c : unique) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || unsafe.find(c) != std::string_view::npos) {
+            key += '%';
+            key += digits[b >> 4];
+            key += digits[b & 0x0F];
+        } else {
+            key += c;
+        }
+    }
+    if (!isSafeUniqueName(key))
+        return std::nullopt;
+    return key;
+}
+
 Bytes storeEntryId(const Uid& store) {
     Bytes id = header(kitProviderUid, EntryKind::store);
     id.insert(id.end(), store.begin(), store.end());

@@ -44,5 +44,9 @@ Bytes messageEntryId(const Uid& store, std::string_view folder, std::string_view
 std::optional<EntryId> parseEntryId(const std::uint8_t* data, std::size_t size, const Uid& store);
 
 bool isSafeUniqueName(std::string_view unique);
+// The unique name a message is known by: its file's unique part, or, when that holds characters
+// an identifier cannot (a Maildir written on Linux may use ':', '*', '?', ...), the part with
+// those and '%' written %XX. Nothing when even that is not a safe name.
+std::optional<std::string> messageKey(std::string_view unique);
 
 } // namespace devkit

@@ -129,6 +129,31 @@ std::string rfc5322Date(std::int64_t unixTime) {
     return text;
 }
 
+// Calls `found(name, path)` for each file (not directory) in `directory`. On Windows the type
+// comes with the listing: a name that Windows cannot use (Linux Maildirs write "...:2,S")
+// could not be asked about on its own.
+template <typename Found> void forEachFile(const fs::path& directory, Found found) {
+#ifdef _WIN32
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileExW((directory / L"*").c_str(), FindExInfoBasic, &entry,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            const fs::path file = directory / entry.cFileName;
+            found(utf8Name(file.filename()), file);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+#else
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(directory, error))
+        if (entry.is_regular_file(error))
+            found(utf8Name(entry.path().filename()), entry.path());
+#endif
+}
+
 } // namespace
 
 void writeFileAtomically(const fs::path& file, std::string_view content) {
@@ -171,7 +196,7 @@ std::string readFile(const fs::path& file) {
     return tryReadFile(file).value_or(std::string());
 }
 
-MaildirStore::MaildirStore(fs::path root) : root_(std::move(root)) {}
+MaildirStore::MaildirStore(fs::path root) : root_(std::move(root)), boundary_(root_) {}
 
 void MaildirStore::open() {
     fs::create_directories(root_);
@@ -190,7 +215,7 @@ fs::path MaildirStore::directory(std::string_view folder) const {
 }
 
 bool MaildirStore::folderExists(std::string_view folder) const {
-    return isDirectory(directory(folder));
+    return isDirectory(directory(folder)) && boundary_.contains(directory(folder));
 }
 
 bool MaildirStore::isMaildir(std::string_view folder) const {
@@ -204,7 +229,7 @@ std::vector<FolderEntry> MaildirStore::childFolders(std::string_view folder) con
     for (const auto& entry : fs::directory_iterator(directory(folder), error)) {
         const std::string name = utf8Name(entry.path().filename());
         if (name.empty() || name[0] == '.' || isMaildirSubdirectory(name) ||
-            !entry.is_directory(error))
+            !entry.is_directory(error) || !boundary_.contains(entry.path()))
             continue;
         children.push_back({join(folder, name), decodeFolderName(name)});
     }
@@ -238,6 +263,8 @@ std::optional<std::string> MaildirStore::createFolder(std::string_view parent,
     if (existed && isCalendar(folder))
         return folder; // a calendar stays one
     std::error_code error;
+    if (!existed && fs::exists(fs::symlink_status(directory(folder), error)))
+        return std::nullopt; // there, but leading elsewhere
     for (const char* sub : {"tmp", "new", "cur"})
         fs::create_directories(directory(folder) / sub, error);
     if (error)
@@ -248,9 +275,7 @@ std::optional<std::string> MaildirStore::createFolder(std::string_view parent,
 bool MaildirStore::removeFolder(std::string_view folder) {
     if (folder.empty() || !folderExists(folder))
         return false;
-    std::error_code error;
-    fs::remove_all(directory(folder), error);
-    return !error;
+    return boundary_.removeTree(directory(folder));
 }
 
 std::string MaildirStore::pathFromDisplayNames(std::string_view names) {
@@ -267,17 +292,17 @@ std::string MaildirStore::pathFromDisplayNames(std::string_view names) {
 
 std::vector<MessageFile> MaildirStore::messages(std::string_view folder) const {
     std::vector<MessageFile> found;
+    if (!folderExists(folder))
+        return found;
     for (const char* sub : {"new", "cur"}) {
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(directory(folder) / sub, error)) {
-            const std::string name = utf8Name(entry.path().filename());
-            if (name.empty() || name[0] == '.' || !entry.is_regular_file(error))
-                continue;
+        forEachFile(directory(folder) / sub, [&](const std::string& name, const fs::path& file) {
+            if (name.empty() || name[0] == '.')
+                return;
             MaildirName parts = splitMaildirName(name);
-            if (!isSafeUniqueName(parts.unique))
-                continue;
-            found.push_back({parts.unique, parts.flags, sub[0] == 'n', entry.path()});
-        }
+            auto key = messageKey(parts.unique);
+            if (key && boundary_.contains(file))
+                found.push_back({std::move(*key), parts.flags, sub[0] == 'n', file});
+        });
     }
     std::sort(found.begin(), found.end(),
               [](const MessageFile& a, const MessageFile& b) { return a.unique < b.unique; });
@@ -286,43 +311,52 @@ std::vector<MessageFile> MaildirStore::messages(std::string_view folder) const {
 
 std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
                                                      std::string_view unique) const {
+    if (!folderExists(folder))
+        return std::nullopt;
+    const auto inside = [&](std::optional<MessageFile> message) {
+        return message && boundary_.contains(message->file) ? message : std::nullopt;
+    };
     // A message not yet seen by a reader is new/UNIQUE exactly: no listing needed.
     const fs::path fresh = directory(folder) / "new" / utf8Path(unique);
     std::error_code error;
     if (fs::is_regular_file(fresh, error))
-        return MessageFile{std::string(unique), {}, true, fresh};
+        return inside(MessageFile{std::string(unique), {}, true, fresh});
     // Readers mark mail with a few flag sets; trying those names first keeps opening a message
-    // independent of its folder's size. Rarer flags are found by listing.
+    // independent of its folder's size. Rarer flags, and names written on Linux (whose ':'
+    // must never be built into a Windows path), are found by listing.
     static constexpr std::string_view usualFlags[] = {"S", "", "RS", "FS", "FRS", "PS", "DS", "ST"};
     for (const char separator : {kMaildirInfoSeparator, '!'}) {
         for (const std::string_view flags : usualFlags) {
             const std::string name = std::string(unique) + separator + "2," + std::string(flags);
             const fs::path seen = directory(folder) / "cur" / utf8Path(name);
             if (fs::is_regular_file(seen, error))
-                return MessageFile{std::string(unique), std::string(flags), false, seen};
+                return inside(MessageFile{std::string(unique), std::string(flags), false, seen});
         }
     }
+    const bool encoded = unique.find('%') != std::string_view::npos;
+    std::optional<MessageFile> found;
     for (const char* sub : {"new", "cur"}) {
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(directory(folder) / sub, error)) {
-            const std::string name = utf8Name(entry.path().filename());
-            if (name.compare(0, unique.size(), unique) != 0)
-                continue;
+        forEachFile(directory(folder) / sub, [&](const std::string& name, const fs::path& file) {
+            if (found || (!encoded && name.compare(0, unique.size(), unique) != 0))
+                return;
             MaildirName parts = splitMaildirName(name);
-            if (parts.unique == unique)
-                return MessageFile{parts.unique, parts.flags, sub[0] == 'n', entry.path()};
-        }
+            if (messageKey(parts.unique) == unique)
+                found = MessageFile{std::string(unique), parts.flags, sub[0] == 'n', file};
+        });
+        if (found)
+            return inside(found);
     }
     return std::nullopt;
 }
 
 bool MaildirStore::deleteMessage(std::string_view folder, std::string_view unique) {
     auto message = findMessage(folder, unique);
-    std::error_code error;
-    return message && fs::remove(message->file, error);
+    return message && boundary_.removeFile(message->file);
 }
 
 std::string MaildirStore::deliver(std::string_view folder, std::string_view content) {
+    if (!folderExists(folder))
+        throw std::runtime_error("no folder " + std::string(folder));
     const std::string unique = newUniqueName();
     const fs::path dir = directory(folder);
     const fs::path temporary = dir / "tmp" / utf8Path(unique);

@@ -4,6 +4,7 @@
 // small file at the root, replaced atomically.
 #pragma once
 #include "entry_id.h"
+#include "store_boundary.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -47,6 +48,9 @@ public:
     const Uid& uid() const { return uid_; }
 
     fs::path directory(std::string_view folder) const;
+    // Whether an existing path really leads inside the store (links and junctions resolved).
+    // Nothing outside is listed, opened, watched or deleted.
+    bool leadsInside(const fs::path& path) const { return boundary_.contains(path); }
     bool folderExists(std::string_view folder) const;
     bool isMaildir(std::string_view folder) const;
     std::vector<FolderEntry> childFolders(std::string_view folder) const;
@@ -97,6 +101,7 @@ private:
     void writeProperties(const std::map<std::string, Bytes>& values);
 
     fs::path root_;
+    StoreBoundary boundary_;
     Uid uid_{};
 };
 

@@ -1,5 +1,6 @@
 #include "watcher.h"
 
+#include "failure_trace.h"
 #include "faults.h"
 #include "maildir_name.h"
 #include "properties.h"
@@ -246,7 +247,9 @@ bool Watcher::watches(const std::string& folder, const std::string& directory) c
 
 Watcher::Directory* Watcher::open(const std::string& folder, const std::string& directory,
                                   const devkit::fs::path& path, DWORD filter,
-                                  DirectoryHandler handler, DWORD bufferSize) {
+                                  DirectoryHandler handler, DWORD bufferSize, bool checked) {
+    if (!checked && !store_->files().leadsInside(path))
+        return nullptr;
     HANDLE handle = CreateFileW(
         path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
@@ -266,6 +269,14 @@ Watcher::Directory* Watcher::open(const std::string& folder, const std::string& 
     }
     directories_.push_back(std::move(watched));
     return directories_.back().get();
+}
+
+Watcher::Directory* Watcher::openAnywhere(const std::string& folder, const devkit::fs::path& path) {
+    // Above the root nothing is opened but this directory, and only names are read from it.
+    const auto root = store_->files().root().lexically_normal().native();
+    const auto above = path.lexically_normal().native();
+    const bool ancestor = root.size() > above.size() && root.compare(0, above.size(), above) == 0;
+    return open(folder, "", path, watchedChanges, {}, folderBufferSize, ancestor);
 }
 
 void Watcher::close(Directory* directory) {
@@ -403,8 +414,7 @@ std::vector<Notice> Watcher::restore(MailFolder& mail) {
         // Its nearest ancestor and that one's parent: the removal of the ancestor itself is
         // reported to the parent only.
         for (const devkit::fs::path& waitOn : {existing, existing.parent_path()}) {
-            if (Directory* waiting =
-                    open(mail.folder, "", waitOn, watchedChanges, {}, folderBufferSize)) {
+            if (Directory* waiting = openAnywhere(mail.folder, waitOn)) {
                 waiting->mail = &mail;
                 mail.waiting.push_back(waiting);
             }
@@ -415,6 +425,24 @@ std::vector<Notice> Watcher::restore(MailFolder& mail) {
             return {};
     }
     return {};
+}
+
+bool Watcher::canBeMessage(const std::string& folder, const std::string& where, bool named) {
+    const std::u8string name(where.begin(), where.end());
+    const devkit::fs::path file = store_->files().directory(folder) / devkit::fs::path(name);
+    const char* reason = nullptr;
+    std::error_code error;
+    if (!named)
+        reason = "its name cannot be a message's";
+    else if (devkit::fs::is_directory(file, error))
+        reason = "it is a directory";
+    else if (!store_->files().leadsInside(file))
+        reason = "it is gone or leads outside the store";
+    if (!reason)
+        return true;
+    if (isNew(where)) // a Maildir writer's delivery, not taken: say so
+        traceFailure("not a message: " + folder + "/" + where + ": " + reason);
+    return false;
 }
 
 bool Watcher::hasPending() {
@@ -495,18 +523,24 @@ std::vector<Notice> Watcher::interpret(const std::vector<Change>& changes) {
                 notices.push_back(std::move(notice));
             continue;
         }
-        const devkit::MaildirName split = devkit::splitMaildirName(change.name);
-        if (change.name.empty() || change.name[0] == '.' || !devkit::isSafeUniqueName(split.unique))
+        if (change.name.empty() || change.name[0] == '.')
             continue;
+        const auto unique = devkit::messageKey(devkit::splitMaildirName(change.name).unique);
         const std::string where = change.directory + "/" + change.name;
+        const bool arrived =
+            change.action == FILE_ACTION_ADDED || change.action == FILE_ACTION_RENAMED_NEW_NAME;
+        if (arrived && !canBeMessage(change.folder, where, unique.has_value()))
+            continue;
+        if (!unique)
+            continue;
         switch (change.action) {
         case FILE_ACTION_ADDED:
         case FILE_ACTION_RENAMED_NEW_NAME:
-            appeared(change.folder, split.unique, where);
+            appeared(change.folder, *unique, where);
             break;
         case FILE_ACTION_REMOVED:
         case FILE_ACTION_RENAMED_OLD_NAME:
-            disappeared(change.folder, split.unique, where);
+            disappeared(change.folder, *unique, where);
             break;
         default: // FILE_ACTION_MODIFIED: a writer at work; Maildir writers finish in tmp/
             break;

@@ -98,8 +98,12 @@ private:
     void onWatcherThread(const std::function<void()>& work);
     Directory* open(const std::string& folder, const std::string& directory,
                     const devkit::fs::path& path, DWORD filter, DirectoryHandler handler,
-                    DWORD bufferSize);
+                    DWORD bufferSize, bool checked = false);
+    // A directory above the store (when the whole store went), watched for names only.
+    Directory* openAnywhere(const std::string& folder, const devkit::fs::path& path);
     void close(Directory* directory);
+    // Whether a file that arrived can be taken as a message; traces a delivery that cannot.
+    bool canBeMessage(const std::string& folder, const std::string& where, bool named);
     void deliverChanges();
     // Mail folders
     bool openMailFolder(MailFolder& folder);

@@ -1,5 +1,6 @@
 #include "mapi_test_support.h"
 
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -130,34 +131,54 @@ STDMETHODIMP_(ULONG) RecordingSink::OnNotify(ULONG count, LPNOTIFICATION notific
     return S_OK;
 }
 
-bool removeTreeFromLinux(const devkit::fs::path& directory) {
+namespace {
+
+std::wstring unixPath(const devkit::fs::path& path) {
     using UnixName = char*(CDECL*)(const wchar_t*);
     const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* name = unixName ? unixName(directory.c_str()) : nullptr;
-    if (!name)
-        return false;
-    // Wine starts a Linux program given by its path like a Windows one.
-    std::wstring command = L"/bin/rm -rf ";
-    for (const char* c = name; *c; ++c)
-        command += wchar_t(static_cast<unsigned char>(*c)); // test paths: ASCII, no spaces
-    HeapFree(GetProcessHeap(), 0, name);
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    std::wstring wide;
+    for (const char* c = name; c && *c; ++c)
+        wide += wchar_t(static_cast<unsigned char>(*c)); // test paths: ASCII, no spaces
+    if (name)
+        HeapFree(GetProcessHeap(), 0, name);
+    return wide;
+}
+
+// Runs a Linux program: Wine starts one given by its path like a Windows program, but does
+// not wait for its end, so the caller waits for its work.
+bool runLinux(const wchar_t* program, std::wstring command, const std::function<bool()>& done) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(L"Z:\\bin\\rm", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
+    if (!CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    // Wine does not wait for a Linux program's end: wait for its work instead.
-    for (int i = 0; i < 500; ++i) {
-        std::error_code error;
-        if (!std::filesystem::exists(directory, error))
-            return true;
+    for (int i = 0; i < 500 && !done(); ++i)
         Sleep(10);
-    }
-    return false;
+    return done();
+}
+
+} // namespace
+
+bool removeTreeFromLinux(const devkit::fs::path& directory) {
+    const std::wstring path = unixPath(directory);
+    return !path.empty() && runLinux(L"Z:\\bin\\rm", L"/bin/rm -rf " + path, [&] {
+        std::error_code error;
+        return !std::filesystem::exists(directory, error);
+    });
+}
+
+bool symlinkFromLinux(const devkit::fs::path& target, const devkit::fs::path& link) {
+    const std::wstring from = unixPath(target), to = unixPath(link);
+    return !from.empty() && !to.empty() &&
+           runLinux(L"Z:\\bin\\ln", L"/bin/ln -s " + from + L" " + to, [&] {
+               std::error_code error;
+               return std::filesystem::exists(link, error);
+           });
 }
 
 Bytes bytesOf(const SBinary& binary) {

@@ -113,6 +113,8 @@ public:
 // Removes a directory tree from the Linux side, as a sync tool or a shell does: Wine's own
 // removal waits for the watcher's handles, a Linux one does not.
 bool removeTreeFromLinux(const devkit::fs::path& directory);
+// Makes `link` a Linux symbolic link to `target`, as a user of the store may.
+bool symlinkFromLinux(const devkit::fs::path& target, const devkit::fs::path& link);
 
 Bytes bytesOf(const SBinary& binary);
 Bytes bytesOf(ULONG size, const ENTRYID* id);

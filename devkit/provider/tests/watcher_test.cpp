@@ -26,9 +26,9 @@ bool waitFor(const RecordingSink& sink, size_t count, DWORD timeout = 5000) {
 
 TEST(Watcher, LostChangesAreFoundOnDiskAndAnnouncedOnce) {
     // Every read reports an overflow: all that is known comes from comparing with the disk.
+    RecordingSink sink; // outlives the registration that holds it
     StoreFixture fixture("ReadDirectoryChangesW#1+=0x80004005");
     ASSERT_EQ(fixture.logon(), S_OK);
-    RecordingSink sink;
     ASSERT_NE(fixture.advise(fixture.inbox(), allEvents, &sink), 0u);
     std::set<Bytes> expected;
     for (int i = 0; i < 40; ++i)
@@ -42,13 +42,12 @@ TEST(Watcher, LostChangesAreFoundOnDiskAndAnnouncedOnce) {
     }
     EXPECT_EQ(sink.received.size(), expected.size()) << "each once";
     EXPECT_EQ(announced, expected);
-    fixture.logoff();
 }
 
 TEST(Watcher, ReadingAMessageIsAChangeNeverNewMail) {
+    RecordingSink sink;
     StoreFixture fixture;
     ASSERT_EQ(fixture.logon(), S_OK);
-    RecordingSink sink;
     fixture.advise(fixture.inbox(), allEvents, &sink);
     const std::string unique = fixture.deliver(fixture.inbox(), "to be read");
     ASSERT_TRUE(waitFor(sink, 1));
@@ -61,13 +60,12 @@ TEST(Watcher, ReadingAMessageIsAChangeNeverNewMail) {
     EXPECT_EQ(sink.received[1].event, ULONG(fnevObjectModified));
     EXPECT_EQ(sink.received[1].id, fixture.messageId(fixture.inbox(), unique));
     EXPECT_EQ(countOf(sink, fnevNewMail), 1u);
-    fixture.logoff();
 }
 
 TEST(Watcher, FolderRemovedAndMadeAgainIsHeardAgain) {
+    RecordingSink sink;
     StoreFixture fixture;
     ASSERT_EQ(fixture.logon(), S_OK);
-    RecordingSink sink;
     fixture.advise(fixture.inbox(), allEvents, &sink);
     fixture.deliver(fixture.inbox(), "before");
     ASSERT_TRUE(waitFor(sink, 1));
@@ -84,7 +82,6 @@ TEST(Watcher, FolderRemovedAndMadeAgainIsHeardAgain) {
     wt::pumpFor(400);
     EXPECT_EQ(sink.received.back().id, afterId);
     EXPECT_EQ(countOf(sink, fnevNewMail), 2u) << "once";
-    fixture.logoff();
 }
 
 } // namespace

@@ -1,0 +1,121 @@
+// Links that lead out of the store, made on the Linux side as a user or a sync tool may: what
+// they lead to is never listed, announced, opened or deleted.
+#include "mapi_test_support.h"
+#include "wine_test.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace kit;
+
+namespace {
+
+constexpr ULONG allEvents = 0x7E;
+
+ULONG rowCount(IMAPIFolder* folder, bool hierarchy) {
+    Ref<IMAPITable> table;
+    ULONG count = 0;
+    if (hierarchy)
+        folder->GetHierarchyTable(0, table.put());
+    else
+        folder->GetContentsTable(0, table.put());
+    if (table)
+        table->GetRowCount(0, &count);
+    return count;
+}
+
+HRESULT deleteMessage(IMAPIFolder* folder, Bytes id) {
+    SBinary binary{ULONG(id.size()), id.data()};
+    ENTRYLIST list{1, &binary};
+    return folder->DeleteMessages(&list, 0, nullptr, 0);
+}
+
+std::string failureTrace() {
+    using Trace = unsigned long(WINAPI*)(char*, unsigned long);
+    const auto trace = reinterpret_cast<Trace>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"maildirmapi.dll"), "MaildirFailureTrace")));
+    char text[4096] = {};
+    if (trace)
+        trace(text, sizeof text);
+    return text;
+}
+
+class StoreBoundary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(fixture.logon(), S_OK);
+        // A Maildir elsewhere, holding one message that must survive.
+        for (const char* sub : {"new", "cur", "tmp"})
+            std::filesystem::create_directories(outside / sub);
+        std::ofstream(outsideMessage, std::ios::binary) << "Subject: secret\r\n\r\nkeep out";
+    }
+    void TearDown() override {
+        fixture.logoff();
+        std::filesystem::remove_all(outside);
+    }
+    std::filesystem::path inboxDir() { return fixture.files().directory(fixture.inbox()); }
+
+    RecordingSink sink; // outlives the registrations that hold it
+    StoreFixture fixture;
+    const std::filesystem::path outside = temporaryStoreRoot(L"outside");
+    const std::string outsideUnique = "1700000000.P1Q1.elsewhere";
+    const std::filesystem::path outsideMessage = outside / "cur" / outsideUnique;
+};
+
+TEST_F(StoreBoundary, LinkedFolderIsNotListedOpenedOrEmptied) {
+    ASSERT_TRUE(symlinkFromLinux(outside, inboxDir() / "Evil"));
+    const std::string evil = fixture.inbox() + "/Evil";
+    Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+    EXPECT_EQ(rowCount(inbox.get(), true), 0u);
+    EXPECT_FALSE(fixture.openFolder(fixture.folderId(evil)));
+    EXPECT_FALSE(fixture.openMessage(fixture.messageId(evil, outsideUnique)));
+    EXPECT_FALSE(fixture.files().deleteMessage(evil, outsideUnique));
+    EXPECT_FALSE(fixture.files().removeFolder(fixture.inbox())) << "a tree with a way out";
+    EXPECT_EQ(fixture.advise(evil, allEvents, &sink), 0u);
+    EXPECT_TRUE(std::filesystem::exists(outsideMessage));
+}
+
+TEST_F(StoreBoundary, LinkedMessagesAreNotAnnouncedShownOrDeleted) {
+    ASSERT_NE(fixture.advise(fixture.inbox(), allEvents, &sink), 0u);
+    // Made in place on the Linux side: one in new/, one in cur/.
+    const std::string linked = "1700000001.P1Q2.linked";
+    ASSERT_TRUE(symlinkFromLinux(outsideMessage, inboxDir() / "new" / linked));
+    const std::string seen = "1700000002.P1Q3.linked";
+    ASSERT_TRUE(symlinkFromLinux(outsideMessage, inboxDir() / "cur" / seen));
+    const std::string real = fixture.deliver(fixture.inbox(), "real");
+    ASSERT_TRUE(wt::pumpUntil([&] { return !sink.received.empty(); })) << failureTrace();
+    wt::pumpFor(500);
+    ASSERT_EQ(sink.received.size(), 1u);
+    EXPECT_EQ(sink.received[0].id, fixture.messageId(fixture.inbox(), real));
+    EXPECT_NE(failureTrace().find(linked), std::string::npos);
+
+    Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+    EXPECT_EQ(rowCount(inbox.get(), false), 1u);
+    for (const std::string& unique : {linked, seen}) {
+        EXPECT_FALSE(fixture.openMessage(fixture.messageId(fixture.inbox(), unique)));
+        EXPECT_EQ(deleteMessage(inbox.get(), fixture.messageId(fixture.inbox(), unique)),
+                  MAPI_W_PARTIAL_COMPLETION);
+    }
+    EXPECT_TRUE(std::filesystem::exists(outsideMessage));
+}
+
+TEST_F(StoreBoundary, MessageReachedThroughALinkedDirectoryIsRefused) {
+    // Junctions cannot be made under Wine; a directory link stands for every kind of reparse
+    // point, since the file itself then looks like any other.
+    bool existed = false;
+    const std::string projects =
+        *fixture.files().createFolder(fixture.inbox(), "Projects", existed);
+    const auto cur = fixture.files().directory(projects) / "cur";
+    std::filesystem::remove(cur);
+    ASSERT_TRUE(symlinkFromLinux(outside / "cur", cur));
+    Ref<IMAPIFolder> folder = fixture.openFolder(fixture.folderId(projects));
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(rowCount(folder.get(), false), 0u);
+    EXPECT_FALSE(fixture.openMessage(fixture.messageId(projects, outsideUnique)));
+    EXPECT_EQ(deleteMessage(folder.get(), fixture.messageId(projects, outsideUnique)),
+              MAPI_W_PARTIAL_COMPLETION);
+    EXPECT_TRUE(std::filesystem::exists(outsideMessage));
+}
+
+} // namespace
