@@ -38,15 +38,16 @@ std::wstring utf8ToWide(const std::string& utf8) {
     return wide;
 }
 
+// Characters the code page lacks become '?', never a look-alike ("≥" is not "=").
 std::string utf8ToAnsi(const std::string& utf8) {
     const std::wstring wide = utf8ToWide(utf8);
     if (wide.empty())
         return {};
-    const int length =
-        WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, "?", nullptr);
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                           int(wide.size()), nullptr, 0, "?", nullptr);
     std::string ansi(size_t(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), length, "?",
-                        nullptr);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), ansi.data(),
+                        length, "?", nullptr);
     return ansi;
 }
 

@@ -57,5 +57,27 @@ TEST(ParseParameterizedValue, ContentTypeForms) {
     EXPECT_EQ(parseParameterizedValue("").value, "");
 }
 
+TEST(ParseParameterizedValue, ExtendedFormsAreJoinedAndDecoded) {
+    // The charset prefix, percent escapes, and a value quoted though the form is a token.
+    EXPECT_EQ(
+        parseParameterizedValue("multipart/mixed; boundary*=\"us-ascii''abc\"").param("boundary"),
+        "abc");
+    EXPECT_EQ(parseParameterizedValue("attachment; filename*=iso-8859-1'fr'%E9t%E9.txt")
+                  .param("filename"),
+              "\xC3\xA9t\xC3\xA9.txt");
+    // Sections in any order, encoded or not; only the first carries the charset.
+    const auto joined =
+        parseParameterizedValue("attachment; filename=\"fallback.txt\"; filename*1*=%C3%A9.txt; "
+                                "filename*0*=utf-8''r%C3%A9sum;"
+                                " title*0=\"A \"; title*3=\"after a gap\"; title*1=\"B\"");
+    EXPECT_EQ(joined.param("filename"), "r\xC3\xA9sum\xC3\xA9.txt") << "wins over the plain one";
+    EXPECT_EQ(joined.param("title"), "A B");
+    // Not sections: a leading zero, letters. Without its charset prefix a value is its bytes.
+    const auto odd = parseParameterizedValue("text/plain; a*01=x; b*z=y; c*=%41");
+    EXPECT_EQ(odd.param("a"), "");
+    EXPECT_EQ(odd.param("b"), "");
+    EXPECT_EQ(odd.param("c"), "A");
+}
+
 } // namespace
 } // namespace devkit

@@ -128,6 +128,12 @@ TEST(ParseMessage, PlainPartWinsOverEarlierHtmlPart) {
     EXPECT_EQ(parseMessage(mail).body, "plain");
 }
 
+TEST(ParseMessage, BoundaryInItsExtendedForm) {
+    const std::string mail = "Content-Type: multipart/alternative; boundary*=\"us-ascii''abc\"\n\n"
+                             "--abc\nContent-Type: text/plain\n\nplain\n--abc--\n";
+    EXPECT_EQ(parseMessage(mail).body, "plain");
+}
+
 TEST(ParseMessage, MessageWithoutMimeHeaders) {
     const ParsedMessage m =
         parseMessage("From: old@host\nSubject: hi\n\nCaf\xe9 line one\nline two\n");

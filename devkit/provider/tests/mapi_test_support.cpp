@@ -172,6 +172,34 @@ bool removeTreeFromLinux(const devkit::fs::path& directory) {
     });
 }
 
+bool copyFromLinux(const devkit::fs::path& file, const devkit::fs::path& directory,
+                   const std::string& name) {
+    const std::wstring from = unixPath(file), to = unixPath(directory);
+    const auto count = [&] {
+        size_t files = 0;
+        std::error_code error;
+        for (auto it = std::filesystem::directory_iterator(directory, error);
+             !error && it != std::filesystem::directory_iterator(); it.increment(error))
+            ++files;
+        return files;
+    };
+    const size_t before = count();
+    return !from.empty() && !to.empty() &&
+           runLinux(L"Z:\\bin\\cp",
+                    L"/bin/cp " + from + L" " + to + L"/" + std::wstring(name.begin(), name.end()),
+                    [&] { return count() > before; });
+}
+
+std::string failureTrace() {
+    using Trace = unsigned long(WINAPI*)(char*, unsigned long);
+    const auto trace = reinterpret_cast<Trace>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"maildirmapi.dll"), "MaildirFailureTrace")));
+    char text[4096] = {};
+    if (trace)
+        trace(text, sizeof text);
+    return text;
+}
+
 bool symlinkFromLinux(const devkit::fs::path& target, const devkit::fs::path& link) {
     const std::wstring from = unixPath(target), to = unixPath(link);
     return !from.empty() && !to.empty() &&

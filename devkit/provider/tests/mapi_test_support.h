@@ -113,6 +113,12 @@ public:
 // Removes a directory tree from the Linux side, as a sync tool or a shell does: Wine's own
 // removal waits for the watcher's handles, a Linux one does not.
 bool removeTreeFromLinux(const devkit::fs::path& directory);
+// Copies `file` into `directory` under a name that Windows could not make (":2,S", '*'), as a
+// Linux mail tool writes it.
+bool copyFromLinux(const devkit::fs::path& file, const devkit::fs::path& directory,
+                   const std::string& name);
+// The kit's failure trace: its latest lines.
+std::string failureTrace();
 // Makes `link` a Linux symbolic link to `target`, as a user of the store may.
 bool symlinkFromLinux(const devkit::fs::path& target, const devkit::fs::path& link);
 

@@ -281,6 +281,18 @@ TEST_F(Provider, MessageGivesItsPropertiesIn8BitForm) {
     EXPECT_EQ(PROP_TYPE(values[8].ulPropTag), ULONG(PT_SYSTIME));
 }
 
+TEST_F(Provider, TextTheCodePageCannotHoldBecomesQuestionMarksNotLookAlikes) {
+    const std::string unique =
+        deliver(fixture, fixture.inbox(), "a@b", "\u2265 8 \u221A2 \u221E", "\u0141\u00F3d\u017A");
+    Ref<IMessage> message = fixture.openMessage(fixture.messageId(fixture.inbox(), unique));
+    ASSERT_TRUE(message);
+    Values values;
+    getProps(message.get(), {PR_SUBJECT_A, PR_BODY_A}, values);
+    ASSERT_EQ(values.result, S_OK);
+    EXPECT_STREQ(values[0].Value.lpszA, "? 8 ?2 ?"); // not "= 8 v2 8"
+    EXPECT_STREQ(values[1].Value.lpszA, "?\xF3" "d?");  // not "Lodz"
+}
+
 TEST_F(Provider, MissingPropertyComesBackAsAnErrorValue) {
     const std::string unique =
         fixture.files().deliver(fixture.inbox(), "Subject: no sender\r\n\r\ntext");

@@ -31,16 +31,6 @@ HRESULT deleteMessage(IMAPIFolder* folder, Bytes id) {
     return folder->DeleteMessages(&list, 0, nullptr, 0);
 }
 
-std::string failureTrace() {
-    using Trace = unsigned long(WINAPI*)(char*, unsigned long);
-    const auto trace = reinterpret_cast<Trace>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"maildirmapi.dll"), "MaildirFailureTrace")));
-    char text[4096] = {};
-    if (trace)
-        trace(text, sizeof text);
-    return text;
-}
-
 class StoreBoundary : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 
 using namespace kit;
@@ -82,6 +83,35 @@ TEST(Watcher, FolderRemovedAndMadeAgainIsHeardAgain) {
     wt::pumpFor(400);
     EXPECT_EQ(sink.received.back().id, afterId);
     EXPECT_EQ(countOf(sink, fnevNewMail), 2u) << "once";
+}
+
+TEST(Watcher, MaildirWrittenOnLinuxIsListedAnnouncedAndOpened) {
+    RecordingSink sink;
+    StoreFixture fixture;
+    ASSERT_EQ(fixture.logon(), S_OK);
+    fixture.advise(fixture.inbox(), allEvents, &sink);
+    const auto source = fixture.files().root() / "source.eml";
+    std::ofstream(source, std::ios::binary) << "Subject: synced\r\n\r\nfrom mbsync";
+    const auto dir = fixture.files().directory(fixture.inbox());
+    // As mbsync and Dovecot name them, and one whose unique part Windows could not hold.
+    ASSERT_TRUE(copyFromLinux(source, dir / "cur", "1700000000.M1P2.host,U=7:2,S"));
+    ASSERT_TRUE(copyFromLinux(source, dir / "cur", "1700000001.M3P4.we*rd:2,"));
+    // A delivery no identifier can name: reported, not dropped in silence.
+    ASSERT_TRUE(copyFromLinux(source, dir / "new", "1700000002.bad."));
+    ASSERT_TRUE(waitFor(sink, 2));
+    wt::pumpFor(400);
+    ASSERT_EQ(sink.received.size(), 2u);
+    EXPECT_EQ(countOf(sink, fnevObjectCreated), 2u);
+    EXPECT_NE(failureTrace().find("1700000002.bad."), std::string::npos);
+
+    const auto messages = fixture.files().messages(fixture.inbox());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].unique, "1700000000.M1P2.host,U=7");
+    EXPECT_EQ(messages[0].flags, "S");
+    EXPECT_EQ(messages[1].unique, "1700000001.M3P4.we%2Ard");
+    for (const auto& message : messages)
+        EXPECT_TRUE(fixture.openMessage(fixture.messageId(fixture.inbox(), message.unique)))
+            << message.unique;
 }
 
 } // namespace
