@@ -129,21 +129,49 @@ std::string rfc5322Date(std::int64_t unixTime) {
     return text;
 }
 
-// Calls `found(name, path)` for each file (not directory) in `directory`. On Windows the type
-// comes with the listing: a name that Windows cannot use (Linux Maildirs write "...:2,S")
+#ifdef _WIN32
+// The short names of the files in `directory` that open only by them.
+std::map<std::wstring, std::wstring> shortNames(const fs::path& directory) {
+    std::map<std::wstring, std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileExW((directory / L"*").c_str(), FindExInfoStandard, &entry,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (opensOnlyByShortName(entry.cFileName) && entry.cAlternateFileName[0])
+            names[entry.cFileName] = entry.cAlternateFileName;
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return names;
+}
+#endif
+
+// Calls `found(name, path)` for each file (not directory) in `directory`, `path` being the one
+// that opens it. On Windows the type comes with the listing: a name that Windows cannot use
 // could not be asked about on its own.
 template <typename Found> void forEachFile(const fs::path& directory, Found found) {
 #ifdef _WIN32
+    // Without short names, which a large folder would pay for: they are asked for only when
+    // a name needs one.
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileExW((directory / L"*").c_str(), FindExInfoBasic, &entry,
                                      FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
         return;
+    std::optional<std::map<std::wstring, std::wstring>> shortened;
     do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            const fs::path file = directory / entry.cFileName;
-            found(utf8Name(file.filename()), file);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        if (!opensOnlyByShortName(entry.cFileName)) {
+            found(utf8Name(entry.cFileName), directory / entry.cFileName);
+            continue;
         }
+        if (!shortened)
+            shortened = shortNames(directory);
+        if (auto it = shortened->find(entry.cFileName); it != shortened->end())
+            found(utf8Name(entry.cFileName), directory / it->second);
+        // else no name opens it
     } while (FindNextFileW(search, &entry));
     FindClose(search);
 #else
@@ -194,6 +222,22 @@ std::optional<std::string> tryReadFile(const fs::path& file) {
 
 std::string readFile(const fs::path& file) {
     return tryReadFile(file).value_or(std::string());
+}
+
+fs::path MaildirStore::openablePath(const fs::path& directory, std::string_view name) {
+    const fs::path named = directory / utf8Path(name);
+#ifdef _WIN32
+    if (!opensOnlyByShortName(named.filename().c_str()))
+        return named;
+    fs::path found = named;
+    forEachFile(directory, [&](const std::string& listed, const fs::path& file) {
+        if (listed == name)
+            found = file;
+    });
+    return found;
+#else
+    return named;
+#endif
 }
 
 MaildirStore::MaildirStore(fs::path root) : root_(std::move(root)), boundary_(root_) {}
@@ -301,7 +345,7 @@ std::vector<MessageFile> MaildirStore::messages(std::string_view folder) const {
             MaildirName parts = splitMaildirName(name);
             auto key = messageKey(parts.unique);
             if (key && boundary_.contains(file))
-                found.push_back({std::move(*key), parts.flags, sub[0] == 'n', file});
+                found.push_back({std::move(*key), parts.flags, sub[0] == 'n', file, name});
         });
     }
     std::sort(found.begin(), found.end(),
@@ -320,7 +364,7 @@ std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
     const fs::path fresh = directory(folder) / "new" / utf8Path(unique);
     std::error_code error;
     if (fs::is_regular_file(fresh, error))
-        return inside(MessageFile{std::string(unique), {}, true, fresh});
+        return inside(MessageFile{std::string(unique), {}, true, fresh, std::string(unique)});
     // Readers mark mail with a few flag sets; trying those names first keeps opening a message
     // independent of its folder's size. Rarer flags, and names written on Linux (whose ':'
     // must never be built into a Windows path), are found by listing.
@@ -330,7 +374,8 @@ std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
             const std::string name = std::string(unique) + separator + "2," + std::string(flags);
             const fs::path seen = directory(folder) / "cur" / utf8Path(name);
             if (fs::is_regular_file(seen, error))
-                return inside(MessageFile{std::string(unique), std::string(flags), false, seen});
+                return inside(
+                    MessageFile{std::string(unique), std::string(flags), false, seen, name});
         }
     }
     const bool encoded = unique.find('%') != std::string_view::npos;
@@ -341,7 +386,7 @@ std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
                 return;
             MaildirName parts = splitMaildirName(name);
             if (messageKey(parts.unique) == unique)
-                found = MessageFile{std::string(unique), parts.flags, sub[0] == 'n', file};
+                found = MessageFile{std::string(unique), parts.flags, sub[0] == 'n', file, name};
         });
         if (found)
             return inside(found);

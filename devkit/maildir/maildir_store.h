@@ -35,7 +35,8 @@ struct MessageFile {
     std::string unique;
     std::string flags;
     bool isNew = false; // still in new/
-    fs::path file;
+    fs::path file;      // what opens it: see MaildirStore::openablePath
+    std::string name;   // its name in new/ or cur/, UTF-8
 };
 
 class MaildirStore {
@@ -52,6 +53,10 @@ public:
     // Nothing outside is listed, opened, watched or deleted.
     bool leadsInside(const fs::path& path) const { return boundary_.contains(path); }
     bool folderExists(std::string_view folder) const;
+    // The path that opens the file `name` of `directory`. A Maildir written on Linux may hold
+    // names Windows cannot open ('*', '?', '"', '<', '>', '|'); such a file is opened by the
+    // short name the file system lists it with.
+    static fs::path openablePath(const fs::path& directory, std::string_view name);
     bool isMaildir(std::string_view folder) const;
     std::vector<FolderEntry> childFolders(std::string_view folder) const;
     static std::string parentOf(std::string_view folder);

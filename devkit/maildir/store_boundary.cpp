@@ -102,19 +102,93 @@ bool StoreBoundary::removeFile(const fs::path& path) const {
 
 bool StoreBoundary::removeTree(const fs::path& directory) const {
     // First every directory is checked, so that a tree with a way out loses nothing.
-    std::error_code error;
-    if (!contains(directory))
+    return contains(directory) && allInside(directory) && removeDirectoryTree(directory);
+}
+
+#ifdef _WIN32
+bool opensOnlyByShortName(std::wstring_view name) {
+    return name.find_first_of(L"*?\"<>|") != std::wstring_view::npos ||
+           (!name.empty() && (name.back() == L'.' || name.back() == L' ') && name != L"." &&
+            name != L"..");
+}
+
+namespace {
+
+struct Entry {
+    fs::path path; // what opens it
+    bool directory = false;
+    bool link = false; // removed itself, never what it leads to
+};
+
+// What `directory` holds. A name that Windows cannot open (a Linux tool may write '*', '?',
+// '"', '<', '>' or '|') is given by its short name. False when it cannot be listed.
+bool listEntries(const fs::path& directory, std::vector<Entry>& entries) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW((directory / L"*").c_str(), FindExInfoStandard, &found,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
         return false;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const bool shortOnly = opensOnlyByShortName(name);
+        if (shortOnly && !found.cAlternateFileName[0]) {
+            FindClose(search);
+            return false; // nothing could remove it
+        }
+        entries.push_back({directory / (shortOnly ? found.cAlternateFileName : found.cFileName),
+                           (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return true;
+}
+
+} // namespace
+
+bool StoreBoundary::allInside(const fs::path& directory) const {
+    std::vector<Entry> entries;
+    if (!listEntries(directory, entries))
+        return false;
+    for (const Entry& entry : entries)
+        if (entry.directory && (!contains(entry.path) || (!entry.link && !allInside(entry.path))))
+            return false;
+    return true;
+}
+
+bool removeDirectoryTree(const fs::path& directory) {
+    std::vector<Entry> entries;
+    if (!listEntries(directory, entries))
+        return false;
+    bool removed = true;
+    for (const Entry& entry : entries) {
+        if (entry.directory && !entry.link)
+            removed &= removeDirectoryTree(entry.path);
+        else if (entry.directory)
+            removed &= RemoveDirectoryW(entry.path.c_str()) || DeleteFileW(entry.path.c_str());
+        else
+            removed &= DeleteFileW(entry.path.c_str()) != FALSE;
+    }
+    return removed && RemoveDirectoryW(directory.c_str());
+}
+#else
+bool StoreBoundary::allInside(const fs::path& directory) const {
+    std::error_code error;
     for (auto it = fs::recursive_directory_iterator(directory, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         std::error_code typeError;
         if (it->is_directory(typeError) && !contains(it->path()))
             return false;
     }
-    if (error)
-        return false;
+    return !error;
+}
+
+bool removeDirectoryTree(const fs::path& directory) {
+    std::error_code error;
     fs::remove_all(directory, error);
     return !error;
 }
+#endif
 
 } // namespace devkit

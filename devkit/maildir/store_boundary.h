@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace devkit {
 
@@ -23,9 +25,23 @@ public:
 
 private:
     bool insideRoot(const std::optional<fs::path>& finalPath) const;
+    // Whether every directory below `directory` leads inside.
+    bool allInside(const fs::path& directory) const;
 
     fs::path root_;
     mutable std::optional<fs::path> rootFinal_; // once the root exists
 };
+
+#ifdef _WIN32
+// Whether a listed name opens only by its short name: a Linux file system holds names that
+// Windows refuses ('*', '?', '"', '<', '>', '|') or changes (a final '.' or ' ' is dropped).
+// A ':' is not among them: Wine opens a listed name with ':' as it stands.
+bool opensOnlyByShortName(std::wstring_view name);
+#endif
+
+// Removes a directory tree, unchecked; links are removed themselves, not what they lead to.
+// Not std::filesystem::remove_all: with mingw it never returns from a name that Windows cannot
+// open, which a Maildir written on Linux may hold.
+bool removeDirectoryTree(const fs::path& directory);
 
 } // namespace devkit

@@ -26,8 +26,7 @@ constexpr DWORD settleInterval = 50;
 
 // Where a message is: its path in the folder, "new/NAME" or "cur/NAME".
 std::string placeOf(const devkit::MessageFile& message) {
-    const std::u8string name = message.file.filename().u8string();
-    return (message.isNew ? "new/" : "cur/") + std::string(name.begin(), name.end());
+    return (message.isNew ? "new/" : "cur/") + message.name;
 }
 
 bool isNew(const std::string& where) {
@@ -428,8 +427,9 @@ std::vector<Notice> Watcher::restore(MailFolder& mail) {
 }
 
 bool Watcher::canBeMessage(const std::string& folder, const std::string& where, bool named) {
-    const std::u8string name(where.begin(), where.end());
-    const devkit::fs::path file = store_->files().directory(folder) / devkit::fs::path(name);
+    const size_t slash = where.find('/');
+    const devkit::fs::path file = devkit::MaildirStore::openablePath(
+        store_->files().directory(folder) / where.substr(0, slash), where.substr(slash + 1));
     const char* reason = nullptr;
     std::error_code error;
     if (!named)

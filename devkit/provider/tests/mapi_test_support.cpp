@@ -35,8 +35,7 @@ StoreFixture::StoreFixture(const std::string& faults, const std::string& logon)
 
 StoreFixture::~StoreFixture() {
     logoff();
-    std::error_code ignored;
-    devkit::fs::remove_all(files_.root(), ignored);
+    devkit::removeDirectoryTree(files_.root());
     for (const wchar_t* name :
          {L"Faults", L"Logon", L"Stores", L"Transports", L"Status", L"ReminderLinger"})
         setSetting(name, "");
@@ -157,7 +156,7 @@ bool runLinux(const wchar_t* program, std::wstring command, const std::function<
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 500 && !done(); ++i)
+    for (int i = 0; i < 3000 && !done(); ++i) // a busy machine may take seconds to start it
         Sleep(10);
     return done();
 }

@@ -21,7 +21,8 @@ size_t countOf(const RecordingSink& sink, ULONG event) {
     return count;
 }
 
-bool waitFor(const RecordingSink& sink, size_t count, DWORD timeout = 5000) {
+// Long enough for a machine busy with other work, where a notice may take several seconds.
+bool waitFor(const RecordingSink& sink, size_t count, DWORD timeout = 15000) {
     return wt::pumpUntil([&] { return sink.received.size() >= count; }, timeout);
 }
 
@@ -72,17 +73,24 @@ TEST(Watcher, FolderRemovedAndMadeAgainIsHeardAgain) {
     ASSERT_TRUE(waitFor(sink, 1));
 
     // A sync tool re-creating the tree: the Inbox and its parent go, then come back.
+    // However the watcher's steps fall between these, the mail that comes after is heard.
     ASSERT_TRUE(removeTreeFromLinux(fixture.files().directory("IPM_SUBTREE")));
     wt::pumpFor(300);
     fixture.files().createStandardLayout();
     wt::pumpFor(300);
     const std::string after = fixture.deliver(fixture.inbox(), "after");
     const Bytes afterId = fixture.messageId(fixture.inbox(), after);
-    ASSERT_TRUE(wt::pumpUntil([&] { return countOf(sink, fnevNewMail) == 2; }))
-        << sink.received.size();
+    // The removal of "before" may be told before or after it.
+    const auto newMailAfter = [&] {
+        size_t count = 0;
+        for (const auto& received : sink.received)
+            count += received.event == fnevNewMail && received.id == afterId;
+        return count;
+    };
+    ASSERT_TRUE(wt::pumpUntil([&] { return newMailAfter() > 0; }, 15000)) << sink.received.size();
     wt::pumpFor(400);
-    EXPECT_EQ(sink.received.back().id, afterId);
-    EXPECT_EQ(countOf(sink, fnevNewMail), 2u) << "once";
+    EXPECT_EQ(newMailAfter(), 1u) << "once";
+    EXPECT_EQ(countOf(sink, fnevNewMail), 2u);
 }
 
 TEST(Watcher, MaildirWrittenOnLinuxIsListedAnnouncedAndOpened) {
@@ -112,6 +120,10 @@ TEST(Watcher, MaildirWrittenOnLinuxIsListedAnnouncedAndOpened) {
     for (const auto& message : messages)
         EXPECT_TRUE(fixture.openMessage(fixture.messageId(fixture.inbox(), message.unique)))
             << message.unique;
+    // And such a folder can be removed whole.
+    fixture.logoff();
+    EXPECT_TRUE(fixture.files().removeFolder(fixture.inbox()));
+    EXPECT_FALSE(std::filesystem::exists(dir));
 }
 
 } // namespace
