@@ -117,7 +117,7 @@ namespace {
 struct Entry {
     fs::path path; // what opens it
     bool directory = false;
-    bool link = false; // removed itself, never what it leads to
+    bool link = false;
 };
 
 // What `directory` holds. A name that Windows cannot open (a Linux tool may write '*', '?',
@@ -151,8 +151,10 @@ bool StoreBoundary::allInside(const fs::path& directory) const {
     std::vector<Entry> entries;
     if (!listEntries(directory, entries))
         return false;
+    // A directory link is refused even when it leads inside: RemoveDirectoryW removes the link
+    // on Windows but, under Wine, the (empty) directory it leads to.
     for (const Entry& entry : entries)
-        if (entry.directory && (!contains(entry.path) || (!entry.link && !allInside(entry.path))))
+        if (entry.directory && (entry.link || !contains(entry.path) || !allInside(entry.path)))
             return false;
     return true;
 }
@@ -163,10 +165,10 @@ bool removeDirectoryTree(const fs::path& directory) {
         return false;
     bool removed = true;
     for (const Entry& entry : entries) {
-        if (entry.directory && !entry.link)
-            removed &= removeDirectoryTree(entry.path);
+        if (entry.directory && entry.link)
+            removed = false; // see allInside
         else if (entry.directory)
-            removed &= RemoveDirectoryW(entry.path.c_str()) || DeleteFileW(entry.path.c_str());
+            removed &= removeDirectoryTree(entry.path);
         else
             removed &= DeleteFileW(entry.path.c_str()) != FALSE;
     }

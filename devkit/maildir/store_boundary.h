@@ -20,7 +20,8 @@ public:
     bool contains(const fs::path& path) const;
     // Removes a file after checking, on the very file it removes, that it lies inside.
     bool removeFile(const fs::path& path) const;
-    // Removes a directory tree, or nothing when some directory in it leads outside.
+    // Removes a directory tree, or nothing when some directory in it leads outside (or, on
+    // Windows, is a link: see allInside).
     bool removeTree(const fs::path& directory) const;
 
 private:
@@ -39,7 +40,8 @@ private:
 bool opensOnlyByShortName(std::wstring_view name);
 #endif
 
-// Removes a directory tree, unchecked; links are removed themselves, not what they lead to.
+// Removes a directory tree, unchecked, except directory links (and what they lead to), which
+// stay with the directories that hold them; a file link is removed itself.
 // Not std::filesystem::remove_all: with mingw it never returns from a name that Windows cannot
 // open, which a Maildir written on Linux may hold.
 bool removeDirectoryTree(const fs::path& directory);

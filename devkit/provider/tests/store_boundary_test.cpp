@@ -42,6 +42,8 @@ protected:
     }
     void TearDown() override {
         fixture.logoff();
+        // Links are removed from the Linux side: Windows calls under Wine reach what they lead to.
+        removeTreeFromLinux(fixture.files().root());
         std::filesystem::remove_all(outside);
     }
     std::filesystem::path inboxDir() { return fixture.files().directory(fixture.inbox()); }
@@ -106,6 +108,19 @@ TEST_F(StoreBoundary, MessageReachedThroughALinkedDirectoryIsRefused) {
     EXPECT_EQ(deleteMessage(folder.get(), fixture.messageId(projects, outsideUnique)),
               MAPI_W_PARTIAL_COMPLETION);
     EXPECT_TRUE(std::filesystem::exists(outsideMessage));
+}
+
+TEST_F(StoreBoundary, FolderHoldingALinkKeepsWhatItLeadsTo) {
+    // Even a link that stays inside: under Wine, removing it would remove an empty directory
+    // it leads to.
+    bool existed = false;
+    const std::string projects =
+        *fixture.files().createFolder(fixture.inbox(), "Projects", existed);
+    const std::string archive = *fixture.files().createFolder(fixture.inbox(), "Archive", existed);
+    const auto archiveTmp = fixture.files().directory(archive) / "tmp";
+    ASSERT_TRUE(symlinkFromLinux(archiveTmp, fixture.files().directory(projects) / "Alias"));
+    EXPECT_FALSE(fixture.files().removeFolder(projects));
+    EXPECT_TRUE(std::filesystem::is_directory(archiveTmp));
 }
 
 } // namespace
