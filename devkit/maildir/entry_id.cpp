@@ -40,7 +40,8 @@ bool isSafeUniqueName(std::string_view unique) {
 }
 
 std::optional<std::string> messageKey(std::string_view unique) {
-    if (isSafeUniqueName(unique))
+    // A name with '%' is escaped too, or "a%3Ab" and the Linux name "a:b" would be one message.
+    if (isSafeUniqueName(unique) && unique.find('%') == std::string_view::npos)
         return std::string(unique);
     static constexpr char digits[] = "0123456789ABCDEF";
     static constexpr std::string_view unsafe = "%:;!\\/<>\"|?*";

@@ -45,8 +45,9 @@ std::optional<EntryId> parseEntryId(const std::uint8_t* data, std::size_t size, 
 
 bool isSafeUniqueName(std::string_view unique);
 // The unique name a message is known by: its file's unique part, or, when that holds characters
-// an identifier cannot (a Maildir written on Linux may use ':', '*', '?', ...), the part with
-// those and '%' written %XX. Nothing when even that is not a safe name.
+// an identifier cannot (a Maildir written on Linux may use ':', '*', '?', ...) or '%', the part
+// with those and '%' written %XX, so that a key with '%' is never a file's own name and no two
+// names share a key. Nothing when even that is not a safe name.
 std::optional<std::string> messageKey(std::string_view unique);
 
 } // namespace devkit

@@ -360,10 +360,12 @@ std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
     const auto inside = [&](std::optional<MessageFile> message) {
         return message && boundary_.contains(message->file) ? message : std::nullopt;
     };
+    // An escaped key is never a file's own name: only the listing below finds its file.
+    const bool encoded = unique.find('%') != std::string_view::npos;
     // A message not yet seen by a reader is new/UNIQUE exactly: no listing needed.
     const fs::path fresh = directory(folder) / "new" / utf8Path(unique);
     std::error_code error;
-    if (fs::is_regular_file(fresh, error))
+    if (!encoded && fs::is_regular_file(fresh, error))
         return inside(MessageFile{std::string(unique), {}, true, fresh, std::string(unique)});
     // Readers mark mail with a few flag sets; trying those names first keeps opening a message
     // independent of its folder's size. Rarer flags, and names written on Linux (whose ':'
@@ -373,12 +375,11 @@ std::optional<MessageFile> MaildirStore::findMessage(std::string_view folder,
         for (const std::string_view flags : usualFlags) {
             const std::string name = std::string(unique) + separator + "2," + std::string(flags);
             const fs::path seen = directory(folder) / "cur" / utf8Path(name);
-            if (fs::is_regular_file(seen, error))
+            if (!encoded && fs::is_regular_file(seen, error))
                 return inside(
                     MessageFile{std::string(unique), std::string(flags), false, seen, name});
         }
     }
-    const bool encoded = unique.find('%') != std::string_view::npos;
     std::optional<MessageFile> found;
     for (const char* sub : {"new", "cur"}) {
         forEachFile(directory(folder) / sub, [&](const std::string& name, const fs::path& file) {

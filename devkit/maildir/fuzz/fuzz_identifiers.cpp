@@ -1,6 +1,7 @@
 // libFuzzer entry point: arbitrary bytes as entry identifiers (whole, or as the payload of a
-// folder's and a message's identifier of this store) and as folder names. Whatever is
-// accepted must re-encode to the same bytes and name nothing outside the store.
+// folder's and a message's identifier of this store), as folder names and as the unique part
+// of a message file's name. Whatever is accepted must re-encode to the same bytes and name
+// nothing outside the store.
 #include "entry_id.h"
 #include "folder_name.h"
 #include "maildir_store.h"
@@ -130,6 +131,32 @@ void checkFolderName(std::string_view name) {
         requireInsideStore(path);
 }
 
+int hexValue(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// A message file's unique part and the key it is known by: a name an identifier can carry,
+// the name itself or its escaped form, so that no two names share a key.
+void checkMessageKey(std::string_view unique) {
+    const std::optional<std::string> key = messageKey(unique);
+    if (!key)
+        return;
+    require(isSafeUniqueName(*key));
+    requirePlainName(*key);
+    std::string decoded;
+    for (size_t i = 0; i < key->size(); ++i) {
+        if ((*key)[i] != '%') {
+            decoded += (*key)[i];
+            continue;
+        }
+        require(i + 2 < key->size() && hexValue((*key)[i + 1]) >= 0 &&
+                hexValue((*key)[i + 2]) >= 0);
+        decoded += char(hexValue((*key)[i + 1]) * 16 + hexValue((*key)[i + 2]));
+        i += 2;
+    }
+    require(decoded == unique);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -144,5 +171,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkIdentifier(id);
     }
     checkFolderName(input);
+    checkMessageKey(input);
     return 0;
 }

@@ -119,6 +119,24 @@ TEST_F(Store, MessagesListsNewAndCurButNotTmp) {
     EXPECT_EQ(store.messages(inbox()).size(), 2u);
 }
 
+// A name written on Linux and a name that reads like its escaped key are two messages.
+TEST_F(Store, LinuxNameAndItsEscapedLookAlikeStayTwoMessages) {
+    const fs::path dir = store.directory(inbox());
+    std::ofstream(dir / "new" / "1.M1.host%3Ax") << "plain";
+    std::ofstream(dir / "cur" / "1.M1.host:x:2,S") << "linux";
+    const auto messages = store.messages(inbox());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[0].unique, messages[1].unique);
+    for (const MessageFile& message : messages) {
+        const auto found = store.findMessage(inbox(), message.unique);
+        ASSERT_TRUE(found) << message.unique;
+        EXPECT_EQ(found->file, message.file);
+    }
+    EXPECT_TRUE(store.deleteMessage(inbox(), messages[1].unique));
+    EXPECT_TRUE(fs::exists(messages[0].file));
+    EXPECT_FALSE(fs::exists(messages[1].file));
+}
+
 TEST(ComposedMessage, ParsesBackWithItsTexts) {
     const std::string message = composeMessage("Zoë Martin <zoe@example.org>", "", "Réunion à 10h",
                                                "Bonjour,\nà demain.", 0);
