@@ -14,12 +14,15 @@ namespace maildir {
 
 namespace {
 
-// Room for the changes of one read. Deliveries come in bursts to new/; the folder itself sees
-// only subfolders come and go. The buffers are left uninitialised, so an idle folder's pages
-// are never touched; a burst that does not fit is found by comparing with the disk.
-constexpr DWORD folderBufferSize = 4 * 1024;
-constexpr DWORD newBufferSize = 64 * 1024;
-constexpr DWORD curBufferSize = 16 * 1024;
+// Room for the changes of one read. Every read in flight costs its buffer twice (Wine keeps a
+// copy of the same size on its side), and a store may watch a thousand folders, so each
+// directory starts small: an idle folder's buffers then share their pages. A directory whose
+// changes did not fit is found by comparing with the disk, and from then on reads with a
+// buffer four times larger, up to the largest, as deliveries in bursts to new/ need.
+constexpr DWORD folderBufferSize = 512;
+constexpr DWORD newBufferSize = 2 * 1024;
+constexpr DWORD curBufferSize = 1024;
+constexpr DWORD largestBufferSize = 64 * 1024;
 constexpr DWORD watchedChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
 constexpr ULONGLONG gracePeriod = 150; // ms for the other half of a move
 constexpr DWORD settleInterval = 50;
@@ -118,15 +121,25 @@ struct Watcher::Directory {
         self->reading = false;
         if (self->closed || error == ERROR_OPERATION_ABORTED)
             return;
-        if (error == ERROR_NOTIFY_ENUM_DIR || (error == ERROR_SUCCESS && bytes == 0) ||
-            FAILED(injectedFault("ReadDirectoryChangesW")))
+        if (error == ERROR_NOTIFY_ENUM_DIR || (error == ERROR_SUCCESS && bytes == 0)) {
             self->lost = true;
-        else if (error != ERROR_SUCCESS)
+            self->grow();
+        } else if (FAILED(injectedFault("ReadDirectoryChangesW"))) {
+            self->lost = true;
+        } else if (error != ERROR_SUCCESS)
             self->gone = true;
         else
             self->take(bytes);
         if (!self->gone && !self->read())
             self->gone = true;
+    }
+
+    // No read is in flight: the buffer may be replaced.
+    void grow() {
+        if (bufferSize >= largestBufferSize)
+            return;
+        bufferSize = std::min(bufferSize * 4, largestBufferSize);
+        buffer.reset(new DWORD[bufferSize / sizeof(DWORD)]);
     }
 
     void take(DWORD bytes) {

@@ -46,6 +46,29 @@ TEST(Watcher, LostChangesAreFoundOnDiskAndAnnouncedOnce) {
     EXPECT_EQ(announced, expected);
 }
 
+TEST(Watcher, BurstLargerThanOneReadIsAnnouncedOnceEach) {
+    // Far more than a folder's first buffer holds: the overflow is found on disk, and the
+    // larger buffers that follow still hear each message once.
+    RecordingSink sink;
+    StoreFixture fixture;
+    ASSERT_EQ(fixture.logon(), S_OK);
+    ASSERT_NE(fixture.advise(fixture.inbox(), allEvents, &sink), 0u);
+    std::set<Bytes> expected;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 150; ++i)
+            expected.insert(
+                fixture.messageId(fixture.inbox(), fixture.deliver(fixture.inbox(), "x")));
+        ASSERT_TRUE(waitFor(sink, expected.size())) << sink.received.size();
+    }
+    wt::pumpFor(500);
+    std::set<Bytes> announced;
+    for (const auto& received : sink.received)
+        if (received.event == fnevNewMail)
+            announced.insert(received.id);
+    EXPECT_EQ(sink.received.size(), expected.size()) << "each once";
+    EXPECT_EQ(announced, expected);
+}
+
 TEST(Watcher, ReadingAMessageIsAChangeNeverNewMail) {
     RecordingSink sink;
     StoreFixture fixture;
