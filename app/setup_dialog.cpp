@@ -12,7 +12,20 @@
 #include <string>
 #include <string_view>
 
-GetOpenFileNameFn getOpenFileName = &GetOpenFileNameA;
+namespace {
+
+// comdlg32 is loaded when a "..." button is first pressed, not at start-up: it pulls in the print
+// spooler (on Wine, the printing system's libraries too, about 4 MB resident) for a dialog that a
+// program running all day rarely shows. The library then stays loaded for the process's life.
+BOOL WINAPI openFileNameOnDemand(LPOPENFILENAMEA request) {
+    static const auto real = reinterpret_cast<GetOpenFileNameFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(LoadLibraryW(L"comdlg32.dll"), "GetOpenFileNameA")));
+    return real ? real(request) : FALSE;
+}
+
+} // namespace
+
+GetOpenFileNameFn getOpenFileName = &openFileNameOnDemand;
 
 namespace {
 

@@ -107,15 +107,17 @@ protected:
         app->instance = GetModuleHandleA(nullptr);
         fileDialogCalls.clear();
         fileDialogChoice.reset();
+        realFileDialog = getOpenFileName;
         getOpenFileName = &fakeFileDialog;
     }
     void TearDown() override {
-        getOpenFileName = &GetOpenFileNameA;
+        getOpenFileName = realFileDialog;
         delete app;
         app = nullptr;
     }
 
     wt::ConfigurationKey key; // starts empty
+    GetOpenFileNameFn realFileDialog = nullptr;
 };
 
 // What the dialog shows
@@ -457,6 +459,20 @@ TEST_F(SetupDialog, BrowsingForTheSoundOffersWaveFilesAndOnlyAChosenFileReplaces
     fileDialogChoice = "C:\\chosen\\chime.wav";
     again.click(IDC_BROWSE_SOUND);
     EXPECT_EQ(again.text(IDC_SOUND_FILE), "C:\\chosen\\chime.wav");
+}
+
+// The real file dialog is reached on demand: a request it must refuse (no structure size) comes
+// back refused by comdlg32 itself, which is then loaded.
+TEST_F(SetupDialog, TheRealFileDialogIsLoadedWhenFirstAskedFor) {
+    OPENFILENAMEA request{};
+    EXPECT_FALSE(realFileDialog(&request));
+    const HMODULE dialogs = GetModuleHandleW(L"comdlg32.dll");
+    ASSERT_NE(dialogs, nullptr);
+    using ErrorFn = DWORD(WINAPI*)();
+    const auto extendedError = reinterpret_cast<ErrorFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(dialogs, "CommDlgExtendedError")));
+    ASSERT_NE(extendedError, nullptr);
+    EXPECT_EQ(extendedError(), static_cast<DWORD>(CDERR_STRUCTSIZE));
 }
 
 } // namespace
