@@ -9,10 +9,12 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 #include <chrono>
 
 #ifdef _WIN32
@@ -240,7 +242,20 @@ fs::path MaildirStore::openablePath(const fs::path& directory, std::string_view 
 #endif
 }
 
-MaildirStore::MaildirStore(fs::path root) : root_(std::move(root)), boundary_(root_) {}
+// Where each calendar file leads, checked again only when its signature changes: opening every
+// file of a large calendar at each listing would cost far more than the listing itself.
+struct MaildirStore::CheckedFiles {
+    struct Check {
+        std::uint64_t signature = 0;
+        bool inside = false;
+    };
+    std::mutex lock;
+    std::map<std::string, std::unordered_map<fs::path::string_type, Check>, std::less<>> folders;
+};
+
+MaildirStore::MaildirStore(fs::path root)
+    : root_(std::move(root)), boundary_(root_),
+      checkedCalendarFiles_(std::make_shared<CheckedFiles>()) {}
 
 void MaildirStore::open() {
     fs::create_directories(root_);
@@ -444,6 +459,29 @@ std::optional<std::string> calendarName(const fs::path& file) {
 
 } // namespace
 
+void MaildirStore::keepInside(std::string_view folder, std::vector<CalendarFile>& files,
+                              bool whole) const {
+    if (!folderExists(folder)) { // gone, or a link leading outside
+        files.clear();
+        return;
+    }
+    std::lock_guard guard(checkedCalendarFiles_->lock);
+    auto& checked = checkedCalendarFiles_->folders[std::string(folder)];
+    const bool prune = whole && checked.size() > files.size(); // some files are gone
+    std::unordered_map<fs::path::string_type, CheckedFiles::Check> listed;
+    std::erase_if(files, [&](const CalendarFile& file) {
+        auto [found, added] = checked.try_emplace(file.file.native());
+        CheckedFiles::Check& check = found->second;
+        if (added || check.signature != file.signature)
+            check = {file.signature, boundary_.contains(file.file)};
+        if (prune)
+            listed.emplace(file.file.native(), check);
+        return !check.inside;
+    });
+    if (prune)
+        checked = std::move(listed);
+}
+
 #ifdef _WIN32
 
 namespace {
@@ -477,6 +515,7 @@ std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) c
         if (auto name = calendarName(file))
             found.push_back({std::move(*name), dir / file, signatureOf(size, written), written});
     });
+    keepInside(folder, found, true);
     std::sort(found.begin(), found.end(),
               [](const CalendarFile& a, const CalendarFile& b) { return a.name < b.name; });
     return found;
@@ -487,11 +526,12 @@ std::optional<CalendarFile> MaildirStore::findCalendarFile(std::string_view fold
     if (!isSafeUniqueName(name)) // also keeps wildcards out of the pattern
         return std::nullopt;
     const fs::path file = directory(folder) / utf8Path(std::string(name) + calendarExtension);
-    std::optional<CalendarFile> found;
+    std::vector<CalendarFile> found;
     listFiles(file, [&](const fs::path&, std::uint64_t size, std::int64_t written) {
-        found = CalendarFile{std::string(name), file, signatureOf(size, written), written};
+        found.push_back({std::string(name), file, signatureOf(size, written), written});
     });
-    return found;
+    keepInside(folder, found, false);
+    return found.empty() ? std::nullopt : std::optional(found.front());
 }
 
 #else
@@ -523,6 +563,7 @@ std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) c
         if (auto name = calendarName(entry.path()))
             if (auto file = calendarFileOf(entry, std::move(*name)))
                 found.push_back(std::move(*file));
+    keepInside(folder, found, true);
     std::sort(found.begin(), found.end(),
               [](const CalendarFile& a, const CalendarFile& b) { return a.name < b.name; });
     return found;
@@ -535,7 +576,12 @@ std::optional<CalendarFile> MaildirStore::findCalendarFile(std::string_view fold
     std::error_code error;
     const fs::directory_entry entry(
         directory(folder) / utf8Path(std::string(name) + calendarExtension), error);
-    return error ? std::nullopt : calendarFileOf(entry, std::string(name));
+    auto file = error ? std::nullopt : calendarFileOf(entry, std::string(name));
+    if (!file)
+        return std::nullopt;
+    std::vector<CalendarFile> found{std::move(*file)};
+    keepInside(folder, found, false);
+    return found.empty() ? std::nullopt : std::optional(found.front());
 }
 
 #endif
@@ -551,8 +597,7 @@ std::string MaildirStore::putCalendarFile(std::string_view folder, std::string_v
 
 bool MaildirStore::deleteCalendarFile(std::string_view folder, std::string_view name) {
     auto file = findCalendarFile(folder, name);
-    std::error_code error;
-    return file && fs::remove(file->file, error);
+    return file && boundary_.removeFile(file->file);
 }
 
 std::map<std::string, Bytes> MaildirStore::properties() const {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,6 +83,7 @@ public:
     // file per appointment.
     bool isCalendar(std::string_view folder) const;
     // One listing of the directory, which also gives each file's size and time of writing.
+    // Files leading outside the root are left out, as is every file of a folder that does.
     std::vector<CalendarFile> calendarFiles(std::string_view folder) const;
     std::optional<CalendarFile> findCalendarFile(std::string_view folder,
                                                  std::string_view name) const;
@@ -104,9 +106,14 @@ public:
 
 private:
     void writeProperties(const std::map<std::string, Bytes>& values);
+    // Keeps of `files`, found in `folder`, those leading inside the root. `whole`: they are the
+    // folder's whole listing, so what is remembered of files no longer there is dropped.
+    void keepInside(std::string_view folder, std::vector<CalendarFile>& files, bool whole) const;
 
     fs::path root_;
     StoreBoundary boundary_;
+    struct CheckedFiles;
+    std::shared_ptr<CheckedFiles> checkedCalendarFiles_;
     Uid uid_{};
 };
 

@@ -11,12 +11,41 @@ namespace devkit {
 namespace {
 
 #ifdef _WIN32
+// The object name of an open file: under Wine "\??\C:\...", every link resolved.
+std::optional<std::wstring> objectNameOf(HANDLE handle) {
+    using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    static const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    struct Name {
+        USHORT length, maximumLength;
+        WCHAR* buffer;
+    };
+    constexpr int objectNameInformation = 1;
+    std::vector<std::uint64_t> storage(8192); // 64 KiB: more than any name
+    ULONG returned = 0;
+    if (!query || query(handle, objectNameInformation, storage.data(),
+                        ULONG(storage.size() * sizeof storage[0]), &returned) < 0)
+        return std::nullopt;
+    const auto* name = reinterpret_cast<const Name*>(storage.data());
+    return std::wstring(name->buffer, name->length / sizeof(WCHAR));
+}
+
 // The final path of an open file or directory: every link resolved, in "\\?\C:\..." form.
 std::optional<fs::path> finalPathOf(HANDLE handle) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), DWORD(path.size()),
                                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0 && GetLastError() == ERROR_MORE_DATA) {
+            // Wine's own call gives up on a path longer than MAX_PATH (an appointment's name may
+            // have 200 characters); the object name it works from is the same path as
+            // "\??\C:\...". Any other form (a device path) is refused.
+            auto name = objectNameOf(handle);
+            if (!name || !name->starts_with(L"\\??\\"))
+                return std::nullopt;
+            (*name)[1] = L'\\';
+            return fs::path(*name);
+        }
         if (length == 0)
             return std::nullopt;
         if (length < path.size()) {

@@ -1,5 +1,6 @@
 // Links that lead out of the store, made on the Linux side as a user or a sync tool may: what
 // they lead to is never listed, announced, opened or deleted.
+#include "calendar_items.h"
 #include "mapi_test_support.h"
 #include "wine_test.h"
 
@@ -121,6 +122,47 @@ TEST_F(StoreBoundary, FolderHoldingALinkKeepsWhatItLeadsTo) {
     ASSERT_TRUE(symlinkFromLinux(archiveTmp, fixture.files().directory(projects) / "Alias"));
     EXPECT_FALSE(fixture.files().removeFolder(projects));
     EXPECT_TRUE(std::filesystem::is_directory(archiveTmp));
+}
+
+TEST_F(StoreBoundary, LinkedAppointmentsAreNotListedServedOrDeleted) {
+    std::string error;
+    const std::string text = devkit::composeAppointment({.summary = "private",
+                                                         .location = {},
+                                                         .start = 1900000000,
+                                                         .minutes = 30,
+                                                         .zone = "UTC",
+                                                         .alarmMinutesBefore = 15,
+                                                         .rule = {}},
+                                                        error)
+                                 .value();
+    const auto outsideItem = outside / "private.ics";
+    std::ofstream(outsideItem, std::ios::binary) << text;
+    const std::string calendar = "IPM_SUBTREE/Calendar";
+    ASSERT_TRUE(symlinkFromLinux(outsideItem, fixture.files().directory(calendar) / "linked.ics"));
+    fixture.files().putCalendarFile(calendar, text, "team");
+
+    const auto listed = fixture.files().calendarFiles(calendar);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, "team");
+    Ref<IMAPIFolder> folder = fixture.openFolder(fixture.folderId(calendar));
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(rowCount(folder.get(), false), 1u);
+    EXPECT_TRUE(fixture.openMessage(fixture.messageId(calendar, "team")));
+    EXPECT_FALSE(fixture.openMessage(fixture.messageId(calendar, "linked")));
+    EXPECT_EQ(deleteMessage(folder.get(), fixture.messageId(calendar, "linked")),
+              MAPI_W_PARTIAL_COMPLETION);
+    EXPECT_FALSE(fixture.files().deleteCalendarFile(calendar, "linked"));
+
+    // A whole calendar folder leading outside, with the same file in it.
+    const std::string elsewhere = "IPM_SUBTREE/Elsewhere";
+    ASSERT_TRUE(symlinkFromLinux(outside, fixture.files().directory(elsewhere)));
+    EXPECT_TRUE(fixture.files().calendarFiles(elsewhere).empty());
+    EXPECT_FALSE(fixture.openFolder(fixture.folderId(elsewhere)));
+    EXPECT_FALSE(fixture.files().deleteCalendarFile(elsewhere, "private"));
+    EXPECT_TRUE(std::filesystem::exists(outsideItem));
+
+    EXPECT_EQ(deleteMessage(folder.get(), fixture.messageId(calendar, "team")), S_OK);
+    EXPECT_FALSE(fixture.files().findCalendarFile(calendar, "team"));
 }
 
 } // namespace
