@@ -8,6 +8,7 @@
 //   idle      CPU time of the clock's passes while nothing is due
 // Prints its figures; run through scripts/bench.sh calendar.
 //   calendar_bench [items (10000)] [coming (1000)] [reloads (1000)] [idle seconds (60)]
+#include "bench_support.h"
 #include "app/app_state.h"
 #include "calendar/calendar_loading.h"
 #include "calendar/reminder_clock.h"
@@ -26,24 +27,11 @@
 
 namespace {
 
+using bench::milliseconds;
+using bench::threadCount;
+using bench::timed;
+
 constexpr std::int64_t minute = 60;
-
-double milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    return double(to.QuadPart - from.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
-
-template <typename F> double timed(F&& work) {
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    work();
-    QueryPerformanceCounter(&end);
-    return milliseconds(start, end);
-}
 
 Ticks ticksAt(std::int64_t unix) {
     return Ticks(unix + 11644473600LL) * ticksPerSecond;
@@ -54,17 +42,6 @@ size_t privateBytes() {
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof counters);
     return counters.PagefileUsage;
-}
-
-int threadCount() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snapshot);
-    return count;
 }
 
 double cpuMilliseconds() {

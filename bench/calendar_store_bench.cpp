@@ -7,6 +7,7 @@
 // change made once its notification has come; and with no advise.
 // Prints its figures; run through scripts/bench.sh calendar-store.
 //   calendar_store_bench [largest calendar (10000)]
+#include "bench_support.h"
 #include "calendar_items.h"
 #include "mapi_test_support.h"
 
@@ -20,27 +21,14 @@ using namespace kit;
 
 namespace {
 
+using bench::milliseconds;
+using bench::pumpUntil;
+using bench::timed;
+
 constexpr std::int64_t minute = 60;
 constexpr GUID commonSet = {0x00062008, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr LONG rowsPerQuery = 256;
 const std::string calendarPath = "IPM_SUBTREE/Calendar";
-
-double milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    return double(to.QuadPart - from.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
-
-template <typename F> double timed(F&& work) {
-    LARGE_INTEGER start, end;
-    QueryPerformanceCounter(&start);
-    work();
-    QueryPerformanceCounter(&end);
-    return milliseconds(start, end);
-}
 
 FILETIME fileTime(std::int64_t unix) {
     const ULONGLONG ticks = ULONGLONG(unix + 11644473600LL) * 10000000ULL;
@@ -66,21 +54,6 @@ public:
     }
     ULONG received = 0;
 };
-
-// Dispatches messages, as a program's loop does, until `done` or the time-out.
-template <typename Done> bool pumpUntil(Done done, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    MSG message;
-    while (!done()) {
-        const ULONGLONG current = GetTickCount64();
-        if (current >= end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - current), QS_ALLINPUT);
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-    }
-    return true;
-}
 
 class CalendarStore {
 public:

@@ -3,6 +3,7 @@
 //   10,000    mails one after another: the history, the blink threads, the memory
 //   idle      CPU time over 60 s with no mail pending
 // Prints its figures; run through scripts/bench.sh.
+#include "bench_support.h"
 #include "kit_store.h"
 #include "res/resource.h"
 #include "wine_test.h"
@@ -18,14 +19,8 @@
 
 namespace {
 
-double milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    return double(to.QuadPart - from.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
+using bench::milliseconds;
+using bench::threadCount;
 
 // Writes the mail into tmp/ and returns the rename into new/ to be done by the caller.
 std::pair<devkit::fs::path, devkit::fs::path> prepare(wt::KitStore& store, int number) {
@@ -51,17 +46,6 @@ size_t privateBytes(HANDLE process) {
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof counters);
     return counters.PagefileUsage; // committed private memory (Wine does not fill PrivateUsage)
-}
-
-int threadCount(DWORD processId) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == processId;
-    CloseHandle(snapshot);
-    return count;
 }
 
 double cpuMilliseconds(HANDLE process) {

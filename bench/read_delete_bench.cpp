@@ -5,6 +5,7 @@
 //   cycles     read-and-delete cycles: the program's handles, GDI objects and memory, and the
 //              objects left alive in the reader's server
 // Prints its figures; run through scripts/bench.sh.
+#include "bench_support.h"
 #include "kit_reader.h"
 #include "kit_store.h"
 #include "res/resource.h"
@@ -19,14 +20,7 @@
 
 namespace {
 
-double milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    return double(to.QuadPart - from.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
+using bench::milliseconds;
 
 LARGE_INTEGER now() {
     LARGE_INTEGER t;

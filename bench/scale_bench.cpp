@@ -7,6 +7,7 @@
 // libraries (OLE, common controls, a MAPI logon on the kit) and shows one window.
 // Prints its figures; run through scripts/bench.sh.
 //   scale_bench [subfolder counts...]
+#include "bench_support.h"
 #include "kit_store.h"
 #include "res/resource.h"
 #include "wine_test.h"
@@ -20,21 +21,12 @@
 
 namespace {
 
+using bench::threadCount;
+
 double residentMegabytes(HANDLE process) {
     PROCESS_MEMORY_COUNTERS counters{};
     GetProcessMemoryInfo(process, &counters, sizeof counters);
     return double(counters.WorkingSetSize) / (1024.0 * 1024.0);
-}
-
-int threadCount(DWORD processId) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == processId;
-    CloseHandle(snapshot);
-    return count;
 }
 
 bool waitForSubject(HWND window, const std::string& subject, DWORD timeoutMs) {

@@ -5,6 +5,7 @@
 //   idle      CPU time of the process with sinks advised and nothing changing
 // Prints its figures; run through scripts/bench.sh, which makes the large folder beforehand.
 //   store_bench [deliveries] [large folder size] [idle seconds] [prefilled Maildir folder]
+#include "bench_support.h"
 #include "mapi_test_support.h"
 
 #include <algorithm>
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace {
+
+using bench::pumpUntil;
 
 using devkit::fs::path;
 
@@ -48,21 +51,6 @@ public:
     long newMail = 0;
     LONGLONG last = 0;
 };
-
-// Dispatches messages, as a program's loop does, until `done` or the time-out.
-template <typename Done> bool pumpUntil(Done done, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    MSG message;
-    while (!done()) {
-        const ULONGLONG current = GetTickCount64();
-        if (current >= end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(end - current), QS_ALLINPUT);
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-    }
-    return true;
-}
 
 double cpuMilliseconds() {
     FILETIME created, exited, kernel, user;
