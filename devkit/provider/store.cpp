@@ -190,6 +190,20 @@ Properties Store::folderProperties(const std::string& folder) {
     return properties;
 }
 
+Properties Store::itemIdentity(const std::string& folder, const std::string& name,
+                               const char* messageClass) {
+    const Bytes id = messageId(folder, name);
+    return {
+        binaryProperty(PR_ENTRYID, id),
+        binaryProperty(PR_RECORD_KEY, id),
+        binaryProperty(PR_INSTANCE_KEY, id),
+        binaryProperty(PR_STORE_ENTRYID, storeId()),
+        binaryProperty(PR_PARENT_ENTRYID, folderId(folder)),
+        textProperty(unicode(PR_MESSAGE_CLASS), messageClass),
+        longProperty(PR_OBJECT_TYPE, MAPI_MESSAGE),
+    };
+}
+
 std::optional<Properties> Store::messageProperties(const std::string& folder,
                                                    const std::string& unique) {
     const auto file = files_.findMessage(folder, unique);
@@ -200,22 +214,18 @@ std::optional<Properties> Store::messageProperties(const std::string& folder,
         return std::nullopt; // gone, or held by its writer
     const std::string& content = *read;
     const devkit::ParsedMessage parsed = devkit::parseMessage(content);
-    const Bytes id = messageId(folder, unique);
-    Properties properties = {
-        binaryProperty(PR_ENTRYID, id),
-        binaryProperty(PR_RECORD_KEY, id),
-        binaryProperty(PR_INSTANCE_KEY, id),
-        binaryProperty(PR_STORE_ENTRYID, storeId()),
-        binaryProperty(PR_PARENT_ENTRYID, folderId(folder)),
-        textProperty(unicode(PR_MESSAGE_CLASS), "IPM.Note"),
-        longProperty(PR_OBJECT_TYPE, MAPI_MESSAGE),
-        longProperty(PR_MESSAGE_FLAGS,
-                     MSGFLAG_UNMODIFIED | (devkit::hasFlag(file->flags, 'S') ? MSGFLAG_READ : 0)),
-        longProperty(PR_MESSAGE_SIZE, LONG(content.size())),
-        timeProperty(PR_MESSAGE_DELIVERY_TIME, fileTimeOf(file->file)),
-        textProperty(unicode(PR_BODY), parsed.body),
-        textProperty(unicode(PR_TRANSPORT_MESSAGE_HEADERS), headerSection(content)),
-    };
+    Properties properties = itemIdentity(folder, unique, "IPM.Note");
+    properties.insert(
+        properties.end(),
+        {
+            longProperty(PR_MESSAGE_FLAGS,
+                         MSGFLAG_UNMODIFIED |
+                             (devkit::hasFlag(file->flags, 'S') ? MSGFLAG_READ : 0)),
+            longProperty(PR_MESSAGE_SIZE, LONG(content.size())),
+            timeProperty(PR_MESSAGE_DELIVERY_TIME, fileTimeOf(file->file)),
+            textProperty(unicode(PR_BODY), parsed.body),
+            textProperty(unicode(PR_TRANSPORT_MESSAGE_HEADERS), headerSection(content)),
+        });
     if (!parsed.senderName.empty()) {
         properties.push_back(textProperty(unicode(PR_SENDER_NAME), parsed.senderName));
         properties.push_back(textProperty(unicode(PR_SENT_REPRESENTING_NAME), parsed.senderName));
@@ -276,23 +286,19 @@ Properties Store::appointmentProperties(const std::string& folder, const devkit:
         reminder.alarm ? *reminder.alarm->event : appointment.event();
     const std::int64_t start =
         reminder.alarm ? reminder.alarm->start : appointment.toUtc(appointment.event().start);
-    const Bytes id = messageId(folder, item.name);
-    Properties properties = {
-        binaryProperty(PR_ENTRYID, id),
-        binaryProperty(PR_RECORD_KEY, id),
-        binaryProperty(PR_INSTANCE_KEY, id),
-        binaryProperty(PR_STORE_ENTRYID, storeId()),
-        binaryProperty(PR_PARENT_ENTRYID, folderId(folder)),
-        textProperty(unicode(PR_MESSAGE_CLASS), "IPM.Appointment"),
-        longProperty(PR_OBJECT_TYPE, MAPI_MESSAGE),
-        longProperty(PR_MESSAGE_FLAGS, MSGFLAG_READ),
-        timeProperty(PR_LAST_MODIFICATION_TIME,
-                     {DWORD(written), DWORD(std::uint64_t(written) >> 32)}),
-        textProperty(unicode(PR_SUBJECT), event.summary),
-        timeProperty(PROP_TAG(PT_SYSTIME, named::startWhole), fileTimeFromUnix(start)),
-        boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), reminder.alarm.has_value()),
-        boolProperty(PROP_TAG(PT_BOOLEAN, named::recurring), appointment.event().rule.has_value()),
-    };
+    Properties properties = itemIdentity(folder, item.name, "IPM.Appointment");
+    properties.insert(
+        properties.end(),
+        {
+            longProperty(PR_MESSAGE_FLAGS, MSGFLAG_READ),
+            timeProperty(PR_LAST_MODIFICATION_TIME,
+                         {DWORD(written), DWORD(std::uint64_t(written) >> 32)}),
+            textProperty(unicode(PR_SUBJECT), event.summary),
+            timeProperty(PROP_TAG(PT_SYSTIME, named::startWhole), fileTimeFromUnix(start)),
+            boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), reminder.alarm.has_value()),
+            boolProperty(PROP_TAG(PT_BOOLEAN, named::recurring),
+                         appointment.event().rule.has_value()),
+        });
     if (reminder.alarm) {
         properties.push_back(timeProperty(PROP_TAG(PT_SYSTIME, named::reminderTime),
                                           fileTimeFromUnix(reminder.alarm->at)));

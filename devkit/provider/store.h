@@ -56,6 +56,10 @@ public:
     std::int64_t reminderLinger = devkit::kReminderLinger;
 
 private:
+    // What every item of a folder says of where it stands: its identifiers, store, folder, class.
+    Properties itemIdentity(const std::string& folder, const std::string& name,
+                            const char* messageClass);
+
     devkit::MaildirStore files_;
     devkit::CalendarItems calendar_;
     CalendarLists calendarLists_;
