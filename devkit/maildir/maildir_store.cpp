@@ -482,9 +482,9 @@ void MaildirStore::keepInside(std::string_view folder, std::vector<CalendarFile>
         checked = std::move(listed);
 }
 
-#ifdef _WIN32
-
 namespace {
+
+#ifdef _WIN32
 
 // Files matching `pattern` with their sizes and times of writing, from the directory listing
 // itself: asking for each file's attributes apart costs a path lookup per file.
@@ -506,12 +506,54 @@ template <typename Visit> void listFiles(const fs::path& pattern, Visit visit) {
     FindClose(found);
 }
 
+// The files of `dir`, each with its size and time of writing (a FILETIME's 100 ns units).
+template <typename Visit> void listDirectory(const fs::path& dir, Visit visit) {
+    listFiles(dir / L"*", visit);
+}
+
+// The one file `file`, when it is a file.
+template <typename Visit> void listOne(const fs::path& file, Visit visit) {
+    listFiles(file, visit); // a name without wildcards matches itself only
+}
+
+#else
+
+template <typename Visit> void visitEntry(const fs::directory_entry& entry, Visit visit) {
+    std::error_code error;
+    if (!entry.is_regular_file(error))
+        return;
+    const auto size = std::uint64_t(entry.file_size(error));
+    const auto since1970 = std::chrono::file_clock::to_sys(entry.last_write_time(error));
+    const auto written = std::int64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                          since1970.time_since_epoch())
+                                          .count() /
+                                      100) +
+                         116444736000000000LL;
+    if (!error)
+        visit(entry.path().filename(), size, written);
+}
+
+template <typename Visit> void listDirectory(const fs::path& dir, Visit visit) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(dir, error))
+        visitEntry(entry, visit);
+}
+
+template <typename Visit> void listOne(const fs::path& file, Visit visit) {
+    std::error_code error;
+    const fs::directory_entry entry(file, error);
+    if (!error)
+        visitEntry(entry, visit);
+}
+
+#endif
+
 } // namespace
 
 std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) const {
     std::vector<CalendarFile> found;
     const fs::path dir = directory(folder);
-    listFiles(dir / L"*", [&](const fs::path& file, std::uint64_t size, std::int64_t written) {
+    listDirectory(dir, [&](const fs::path& file, std::uint64_t size, std::int64_t written) {
         if (auto name = calendarName(file))
             found.push_back({std::move(*name), dir / file, signatureOf(size, written), written});
     });
@@ -527,64 +569,12 @@ std::optional<CalendarFile> MaildirStore::findCalendarFile(std::string_view fold
         return std::nullopt;
     const fs::path file = directory(folder) / utf8Path(std::string(name) + calendarExtension);
     std::vector<CalendarFile> found;
-    listFiles(file, [&](const fs::path&, std::uint64_t size, std::int64_t written) {
+    listOne(file, [&](const fs::path&, std::uint64_t size, std::int64_t written) {
         found.push_back({std::string(name), file, signatureOf(size, written), written});
     });
     keepInside(folder, found, false);
     return found.empty() ? std::nullopt : std::optional(found.front());
 }
-
-#else
-
-namespace {
-
-std::optional<CalendarFile> calendarFileOf(const fs::directory_entry& entry, std::string name) {
-    std::error_code error;
-    if (!entry.is_regular_file(error))
-        return std::nullopt;
-    const auto size = std::uint64_t(entry.file_size(error));
-    const auto since1970 = std::chrono::file_clock::to_sys(entry.last_write_time(error));
-    const auto written = std::int64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                          since1970.time_since_epoch())
-                                          .count() /
-                                      100) +
-                         116444736000000000LL;
-    if (error)
-        return std::nullopt;
-    return CalendarFile{std::move(name), entry.path(), signatureOf(size, written), written};
-}
-
-} // namespace
-
-std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) const {
-    std::vector<CalendarFile> found;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(directory(folder), error))
-        if (auto name = calendarName(entry.path()))
-            if (auto file = calendarFileOf(entry, std::move(*name)))
-                found.push_back(std::move(*file));
-    keepInside(folder, found, true);
-    std::sort(found.begin(), found.end(),
-              [](const CalendarFile& a, const CalendarFile& b) { return a.name < b.name; });
-    return found;
-}
-
-std::optional<CalendarFile> MaildirStore::findCalendarFile(std::string_view folder,
-                                                           std::string_view name) const {
-    if (!isSafeUniqueName(name))
-        return std::nullopt;
-    std::error_code error;
-    const fs::directory_entry entry(
-        directory(folder) / utf8Path(std::string(name) + calendarExtension), error);
-    auto file = error ? std::nullopt : calendarFileOf(entry, std::string(name));
-    if (!file)
-        return std::nullopt;
-    std::vector<CalendarFile> found{std::move(*file)};
-    keepInside(folder, found, false);
-    return found.empty() ? std::nullopt : std::optional(found.front());
-}
-
-#endif
 
 std::string MaildirStore::putCalendarFile(std::string_view folder, std::string_view content,
                                           std::string_view name) {
