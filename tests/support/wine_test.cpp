@@ -1,5 +1,7 @@
 #include "wine_test.h"
 
+#include "res/resource.h"
+
 #include <commctrl.h>
 #include <cstring>
 
@@ -379,6 +381,18 @@ void ConfigurationKey::writeValid() {
     setNumber("DisplayWindow", 1);
     setNumber("Calendar", 0);
     setNumber("Version", 12);
+}
+
+HWND startProgram(std::unique_ptr<Process>& program) {
+    program = std::make_unique<Process>(tavinelExe());
+    return waitForProgramReady(*program);
+}
+
+void exitProgram(const std::unique_ptr<Process>& program, HWND window) {
+    if (program && program->running()) {
+        PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
+        program->waitForExit();
+    }
 }
 
 } // namespace wt

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,6 +88,12 @@ private:
 // Waits until tavinel.exe has opened its mail session: its splash shows from before the session
 // until after it. Returns the notification window, or nothing.
 HWND waitForProgramReady(const Process& program, DWORD timeoutMs = 15000);
+
+// Starts tavinel.exe into `program` and returns its notification window once it is ready, or
+// nothing.
+HWND startProgram(std::unique_ptr<Process>& program);
+// Asks a started tavinel.exe that still runs to exit through its menu command, and waits for it.
+void exitProgram(const std::unique_ptr<Process>& program, HWND window);
 
 // The folder of the running test executable, where tavinel.exe is built too.
 std::string binaryDir();

@@ -162,15 +162,9 @@ protected:
         key.setNumber("MSMailServerTime", 1); // the shortest interval: 6 seconds
         store.setTransports(transports({{L"home", drops.home}}));
     }
-    void TearDown() override {
-        if (program && program->running()) {
-            PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
-            program->waitForExit();
-        }
-    }
+    void TearDown() override { wt::exitProgram(program, window); }
     void start() {
-        program = std::make_unique<wt::Process>(wt::tavinelExe());
-        window = wt::waitForProgramReady(*program);
+        window = wt::startProgram(program);
         ASSERT_NE(window, nullptr);
     }
     std::string subject() const { return wt::controlText(window, IDC_SUBJECT); }

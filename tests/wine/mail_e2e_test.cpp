@@ -13,15 +13,9 @@ constexpr char windowTitle[] = "Tavinel 2.0";
 class RunningProgram : public ::testing::Test {
 protected:
     void SetUp() override { key.writeValid(); }
-    void TearDown() override {
-        if (program && program->running()) {
-            PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
-            program->waitForExit();
-        }
-    }
+    void TearDown() override { wt::exitProgram(program, window); }
     void start() {
-        program = std::make_unique<wt::Process>(wt::tavinelExe());
-        window = wt::waitForProgramReady(*program);
+        window = wt::startProgram(program);
         ASSERT_NE(window, nullptr);
     }
     std::string control(int id) const { return wt::controlText(window, id); }

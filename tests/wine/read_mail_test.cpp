@@ -21,15 +21,11 @@ protected:
         SetEnvironmentVariableA("TAVINEL_TEST_MARKER", marker.string().c_str());
     }
     void TearDown() override {
-        if (program && program->running()) {
-            PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
-            program->waitForExit();
-        }
+        wt::exitProgram(program, window);
         std::filesystem::remove(marker);
     }
     void start() {
-        program = std::make_unique<wt::Process>(wt::tavinelExe());
-        window = wt::waitForProgramReady(*program);
+        window = wt::startProgram(program);
         ASSERT_NE(window, nullptr);
     }
     std::string control(int id) const { return wt::controlText(window, id); }

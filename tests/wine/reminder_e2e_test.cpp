@@ -17,15 +17,12 @@ class Reminders : public ::testing::Test {
 protected:
     void SetUp() override { key.writeValid(); }
     void TearDown() override {
-        if (program && program->running()) {
+        if (program && program->running())
             wt::closeReminders(program->id());
-            PostMessageA(window, WM_COMMAND, ID_EXIT, 0);
-            program->waitForExit();
-        }
+        wt::exitProgram(program, window);
     }
     void start() {
-        program = std::make_unique<wt::Process>(wt::tavinelExe());
-        window = wt::waitForProgramReady(*program);
+        window = wt::startProgram(program);
         ASSERT_NE(window, nullptr);
     }
     // An appointment reminding at `reminder`, 15 minutes before it starts.
