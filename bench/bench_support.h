@@ -1,6 +1,8 @@
-// What every benchmark measures with: a clock, a message pump and the thread count.
+// What every benchmark measures with: a clock, a message pump, the thread count and a counting
+// advise sink.
 #pragma once
 #include <windows.h>
+#include <mapix.h>
 #include <tlhelp32.h>
 
 namespace bench {
@@ -47,5 +49,18 @@ inline int threadCount(DWORD processId = GetCurrentProcessId()) {
     CloseHandle(snapshot);
     return count;
 }
+
+// Counts notifications; lives on the caller's stack, so its reference count is not kept.
+class CountingSink : public IMAPIAdviseSink {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(ULONG) OnNotify(ULONG count, LPNOTIFICATION) override {
+        received += count;
+        return S_OK;
+    }
+    ULONG received = 0;
+};
 
 } // namespace bench

@@ -27,6 +27,7 @@
 
 namespace {
 
+using bench::CountingSink;
 using bench::milliseconds;
 using bench::threadCount;
 using bench::timed;
@@ -52,19 +53,6 @@ double cpuMilliseconds() {
     };
     return ms(kernel) + ms(user);
 }
-
-// Counts the calendar folder's notifications.
-class CountingSink : public IMAPIAdviseSink {
-public:
-    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP_(ULONG) OnNotify(ULONG count, LPNOTIFICATION) override {
-        received += count;
-        return S_OK;
-    }
-    ULONG received = 0;
-};
 
 class Calendar {
 public:

@@ -21,6 +21,7 @@ using namespace kit;
 
 namespace {
 
+using bench::CountingSink;
 using bench::milliseconds;
 using bench::pumpUntil;
 using bench::timed;
@@ -40,19 +41,6 @@ struct Read {
     double contents = 0, restrict = 0, sort = 0, rows = 0;
     ULONG coming = 0;
     double total() const { return contents + restrict + sort + rows; }
-};
-
-// Counts notifications.
-class CountingSink : public IMAPIAdviseSink {
-public:
-    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP_(ULONG) OnNotify(ULONG count, LPNOTIFICATION) override {
-        received += count;
-        return S_OK;
-    }
-    ULONG received = 0;
 };
 
 class CalendarStore {
