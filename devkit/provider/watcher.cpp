@@ -4,6 +4,7 @@
 #include "faults.h"
 #include "maildir_name.h"
 #include "properties.h"
+#include "read_buffer.h"
 
 #include <algorithm>
 #include <array>
@@ -14,14 +15,13 @@ namespace maildir {
 
 namespace {
 
-// Room for the changes of one read. Every read in flight costs its buffer twice (Wine keeps a
-// copy of the same size on its side), and a store may watch a thousand folders, so each
-// directory starts small: an idle folder's buffers then share their pages. A directory whose
-// changes did not fit is found by comparing with the disk, and from then on reads with a
-// buffer four times larger, up to the largest, as deliveries in bursts to new/ need.
-constexpr DWORD folderBufferSize = 512;
-constexpr DWORD newBufferSize = 2 * 1024;
-constexpr DWORD curBufferSize = 1024;
+// Room for the changes of one read. A store may watch a thousand folders, and every read in
+// flight costs a page on Wine's side whatever its buffer, so each directory starts with one
+// page of its own, which costs nothing until a change is written into it (read_buffer.h). A
+// directory whose changes did not fit is found by comparing with the disk, and from then on
+// reads with a buffer four times larger, up to the largest, as deliveries in bursts to new/
+// need.
+constexpr DWORD firstBufferSize = 4 * 1024;
 constexpr DWORD largestBufferSize = 64 * 1024;
 constexpr DWORD watchedChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
 constexpr ULONGLONG gracePeriod = 150; // ms for the other half of a move
@@ -100,19 +100,18 @@ struct Watcher::Directory {
     MailFolder* mail = nullptr;
     HANDLE handle = INVALID_HANDLE_VALUE;
     OVERLAPPED overlapped{};
-    DWORD bufferSize = 0;
-    std::unique_ptr<DWORD[]> buffer; // DWORD-aligned, as the records must be
-    bool reading = false;            // a read is in flight: the buffer must stay
-    bool lost = false;               // more changed than the buffer held
-    bool gone = false;               // no further read: the directory went away
+    ReadBuffer buffer;
+    bool reading = false; // a read is in flight: the buffer must stay
+    bool lost = false;    // more changed than the buffer held
+    bool gone = false;    // no further read: the directory went away
     bool closed = false;
     std::vector<Change> changes;
 
     bool read() {
         overlapped = {};
         overlapped.hEvent = this; // free for the caller's use when a completion routine is given
-        reading = ReadDirectoryChangesW(handle, buffer.get(), bufferSize, FALSE, filter, nullptr,
-                                        &overlapped, completed);
+        reading = ReadDirectoryChangesW(handle, buffer.data(), buffer.size(), FALSE, filter,
+                                        nullptr, &overlapped, completed);
         return reading;
     }
 
@@ -136,14 +135,14 @@ struct Watcher::Directory {
 
     // No read is in flight: the buffer may be replaced.
     void grow() {
-        if (bufferSize >= largestBufferSize)
+        if (buffer.size() >= largestBufferSize)
             return;
-        bufferSize = std::min(bufferSize * 4, largestBufferSize);
-        buffer.reset(new DWORD[bufferSize / sizeof(DWORD)]);
+        if (ReadBuffer larger(std::min(buffer.size() * 4, largestBufferSize)); larger)
+            buffer = std::move(larger);
     }
 
     void take(DWORD bytes) {
-        const auto* start = reinterpret_cast<const std::uint8_t*>(buffer.get());
+        const auto* start = static_cast<const std::uint8_t*>(buffer.data());
         for (DWORD offset = 0; offset < bytes;) {
             const auto* record = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(start + offset);
             const std::wstring name(record->FileName, record->FileNameLength / sizeof(wchar_t));
@@ -243,8 +242,7 @@ bool Watcher::watchDirectory(const std::string& folder, const std::string& direc
             }
         const devkit::fs::path path =
             store_->files().directory(devkit::MaildirStore::join(folder, directory));
-        watching =
-            open(folder, directory, path, filter, std::move(handler), curBufferSize) != nullptr;
+        watching = open(folder, directory, path, filter, std::move(handler)) != nullptr;
     });
     return watching;
 }
@@ -259,7 +257,7 @@ bool Watcher::watches(const std::string& folder, const std::string& directory) c
 
 Watcher::Directory* Watcher::open(const std::string& folder, const std::string& directory,
                                   const devkit::fs::path& path, DWORD filter,
-                                  DirectoryHandler handler, DWORD bufferSize, bool checked) {
+                                  DirectoryHandler handler, bool checked) {
     if (!checked && !store_->files().leadsInside(path))
         return nullptr;
     HANDLE handle = CreateFileW(
@@ -273,9 +271,8 @@ Watcher::Directory* Watcher::open(const std::string& folder, const std::string& 
     watched->filter = filter;
     watched->handler = std::move(handler);
     watched->handle = handle;
-    watched->bufferSize = bufferSize;
-    watched->buffer.reset(new DWORD[bufferSize / sizeof(DWORD)]);
-    if (!watched->read()) {
+    watched->buffer = ReadBuffer(firstBufferSize);
+    if (!watched->buffer || !watched->read()) {
         CloseHandle(handle);
         return nullptr;
     }
@@ -288,7 +285,7 @@ Watcher::Directory* Watcher::openAnywhere(const std::string& folder, const devki
     const auto root = store_->files().root().lexically_normal().native();
     const auto above = path.lexically_normal().native();
     const bool ancestor = root.size() > above.size() && root.compare(0, above.size(), above) == 0;
-    return open(folder, "", path, watchedChanges, {}, folderBufferSize, ancestor);
+    return open(folder, "", path, watchedChanges, {}, ancestor);
 }
 
 void Watcher::close(Directory* directory) {
@@ -358,10 +355,8 @@ void Watcher::deliverChanges() {
 bool Watcher::openMailFolder(MailFolder& mail) {
     const devkit::fs::path path = store_->files().directory(mail.folder);
     const std::array<const char*, 3> names{"", "new", "cur"};
-    const std::array<DWORD, 3> sizes{folderBufferSize, newBufferSize, curBufferSize};
     for (size_t i = 0; i < 3; ++i) {
-        mail.parts[i] =
-            open(mail.folder, names[i], i ? path / names[i] : path, watchedChanges, {}, sizes[i]);
+        mail.parts[i] = open(mail.folder, names[i], i ? path / names[i] : path, watchedChanges, {});
         if (mail.parts[i])
             mail.parts[i]->mail = &mail;
         else if (i == 0)

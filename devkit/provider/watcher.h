@@ -98,7 +98,7 @@ private:
     void onWatcherThread(const std::function<void()>& work);
     Directory* open(const std::string& folder, const std::string& directory,
                     const devkit::fs::path& path, DWORD filter, DirectoryHandler handler,
-                    DWORD bufferSize, bool checked = false);
+                    bool checked = false);
     // A directory above the store (when the whole store went), watched for names only.
     Directory* openAnywhere(const std::string& folder, const devkit::fs::path& path);
     void close(Directory* directory);

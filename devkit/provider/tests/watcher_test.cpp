@@ -1,9 +1,13 @@
 // The store's watcher through mapi32: changes lost to an overflow, folders that go away and
 // come back, and the order of what a reader does.
 #include "mapi_test_support.h"
+#include "read_buffer.h"
 #include "wine_test.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
+
+#include <cstring>
 
 #include <fstream>
 #include <set>
@@ -24,6 +28,39 @@ size_t countOf(const RecordingSink& sink, ULONG event) {
 // Long enough for a machine busy with other work, where a notice may take several seconds.
 bool waitFor(const RecordingSink& sink, size_t count, DWORD timeout = 15000) {
     return wt::pumpUntil([&] { return sink.received.size() >= count; }, timeout);
+}
+
+SIZE_T workingSet() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.WorkingSetSize;
+}
+
+TEST(ReadBuffers, IdleOnesTakeNoMemoryUntilAChangeIsWrittenIn) {
+    // Three reads a folder for a thousand folders.
+    std::vector<maildir::ReadBuffer> buffers;
+    const SIZE_T before = workingSet();
+    for (DWORD i = 0; i < 3000; ++i)
+        buffers.emplace_back(512 + i % 3 * 1024);
+    const SIZE_T idle = workingSet();
+    for (const auto& buffer : buffers) {
+        ASSERT_TRUE(buffer);
+        ASSERT_GE(buffer.size(), 512u);
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(buffer.data()) % sizeof(DWORD), 0u);
+    }
+    EXPECT_LT(idle - before, SIZE_T(1) << 20) << "3,000 buffers waiting";
+    // A change written into 500 of them takes memory: what was measured above is real.
+    for (size_t i = 0; i < 500; ++i)
+        std::memset(buffers[i * 6].data(), 0x5A, 512);
+    EXPECT_GT(workingSet() - idle, SIZE_T(500) * 4096 * 3 / 4);
+    // A buffer given back and taken again is whole and writable.
+    buffers.erase(buffers.begin(), buffers.begin() + 1000);
+    maildir::ReadBuffer again(4096);
+    ASSERT_TRUE(again);
+    std::memset(again.data(), 0, again.size());
+    maildir::ReadBuffer large(64 * 1024);
+    ASSERT_GE(large.size(), 64u * 1024);
+    std::memset(large.data(), 0, large.size());
 }
 
 TEST(Watcher, LostChangesAreFoundOnDiskAndAnnouncedOnce) {
