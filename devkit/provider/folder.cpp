@@ -18,27 +18,42 @@ STDMETHODIMP Folder::SaveChanges(ULONG) {
     return S_OK; // a folder exists on disk from the moment it is created
 }
 
+// A folder may have a thousand subfolders while a program asks only for their identifiers:
+// each row holds at first its identity, name and depth, and what takes reading the disk (its
+// counts and subfolders) is found when more of it is asked for.
 STDMETHODIMP Folder::GetHierarchyTable(ULONG flags, LPMAPITABLE* table) {
     MAILDIR_FAULT_POINT("IMAPIFolder::GetHierarchyTable");
     if (!table)
         return MAPI_E_INVALID_PARAMETER;
     std::vector<Properties> rows;
+    auto found = std::make_shared<std::vector<std::pair<std::string, LONG>>>(); // path, depth
     {
         std::lock_guard guard(store_->lock);
         // Direct subfolders, or with CONVENIENT_DEPTH the whole tree below, depth first.
         auto add = [&](auto& self, const std::string& parent, LONG depth) -> void {
             for (const auto& child : store_->files().childFolders(parent)) {
-                Properties row = store_->folderProperties(child.path);
-                row.push_back(longProperty(PR_DEPTH, depth));
-                rows.push_back(std::move(row));
+                const Bytes id = store_->folderId(child.path);
+                rows.push_back({binaryProperty(PR_ENTRYID, id), binaryProperty(PR_INSTANCE_KEY, id),
+                                textProperty(PR_DISPLAY_NAME_W, child.displayName),
+                                longProperty(PR_DEPTH, depth)});
+                found->emplace_back(child.path, depth);
                 if (flags & CONVENIENT_DEPTH)
                     self(self, child.path, depth + 1);
             }
         };
         add(add, path_, 1);
     }
-    *table = make<Table>(std::move(rows), std::vector<ULONG>{PR_ENTRYID, PR_DISPLAY_NAME, PR_DEPTH,
-                                                             PR_CONTENT_COUNT, PR_SUBFOLDERS});
+    *table = make<Table>(
+        std::move(rows),
+        std::vector<ULONG>{PR_ENTRYID, PR_DISPLAY_NAME, PR_DEPTH, PR_CONTENT_COUNT, PR_SUBFOLDERS},
+        std::vector<ULONG>{PR_ENTRYID, PR_INSTANCE_KEY, PR_DISPLAY_NAME_W, PR_DEPTH},
+        [store = store_, found](size_t row) {
+            const auto& [path, depth] = (*found)[row];
+            std::lock_guard guard(store->lock);
+            Properties whole = store->folderProperties(path);
+            whole.push_back(longProperty(PR_DEPTH, depth));
+            return whole;
+        });
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 

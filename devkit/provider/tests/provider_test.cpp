@@ -204,6 +204,43 @@ TEST_F(Provider, HierarchyTableListsDirectSubfoldersOnly) {
     EXPECT_EQ(names, (std::vector<std::string>{"Family & Friends", "Projects", "Q3: plans"}));
 }
 
+TEST_F(Provider, HierarchyTableGivesCountsSubfoldersAndDepthWhenAskedAfterIdentifiers) {
+    bool existed = false;
+    for (const char* name : {"Projects", "Family"})
+        fixture.files().createFolder(fixture.inbox(), name, existed);
+    fixture.files().createFolder(fixture.inbox() + "/Projects", "Deeper", existed);
+    for (int i = 0; i < 2; ++i)
+        fixture.deliver(fixture.inbox() + "/Family", "x");
+    fixture.deliver(fixture.inbox() + "/Projects/Deeper", "x");
+
+    Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+    ASSERT_TRUE(inbox);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(inbox->GetHierarchyTable(CONVENIENT_DEPTH, table.put()), S_OK);
+    // First the identifiers alone, as a program watching the folders asks; then the rest.
+    SizedSPropTagArray(1, ids) = {1, {PR_ENTRYID}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<SPropTagArray*>(&ids), 0), S_OK);
+    SRowSet* rows = nullptr;
+    ASSERT_EQ(table->QueryRows(10, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 3u);
+    freeRows(rows);
+    SizedSPropTagArray(4, columns) = {
+        4, {PR_DISPLAY_NAME_A, PR_CONTENT_COUNT, PR_SUBFOLDERS, PR_DEPTH}};
+    ASSERT_EQ(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0), S_OK);
+    ASSERT_EQ(table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr), S_OK);
+    ASSERT_EQ(table->QueryRows(10, 0, &rows), S_OK);
+    ASSERT_EQ(rows->cRows, 3u);
+    std::vector<std::string> seen;
+    for (ULONG i = 0; i < rows->cRows; ++i) {
+        const SPropValue* values = rows->aRow[i].lpProps;
+        seen.push_back(std::string(values[0].Value.lpszA) + " " +
+                       std::to_string(values[1].Value.l) + (values[2].Value.b ? " +" : " -") + " " +
+                       std::to_string(values[3].Value.l));
+    }
+    freeRows(rows);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Family 2 - 1", "Projects 0 + 1", "Deeper 1 - 2"}));
+}
+
 // Where SeekRow lands in a contents table of five mails sorted by subject ("m1" to "m5"),
 // told by the subject of the row there, and how far it says it went.
 TEST_F(Provider, SeekRowGoesBackFromTheEndAndFromTheCurrentRow) {
@@ -290,7 +327,8 @@ TEST_F(Provider, TextTheCodePageCannotHoldBecomesQuestionMarksNotLookAlikes) {
     getProps(message.get(), {PR_SUBJECT_A, PR_BODY_A}, values);
     ASSERT_EQ(values.result, S_OK);
     EXPECT_STREQ(values[0].Value.lpszA, "? 8 ?2 ?"); // not "= 8 v2 8"
-    EXPECT_STREQ(values[1].Value.lpszA, "?\xF3" "d?");  // not "Lodz"
+    EXPECT_STREQ(values[1].Value.lpszA, "?\xF3"
+                                        "d?"); // not "Lodz"
 }
 
 TEST_F(Provider, MissingPropertyComesBackAsAnErrorValue) {
