@@ -2,6 +2,8 @@
 // Objects kept for the life of the process (the state record, the MAPI session and store, the
 // sinks, the font, the tray pop-up menu, the single-instance event) stay raw on purpose.
 #pragma once
+#include "late_bound.h"
+
 #include <windows.h>
 #include <utility>
 
@@ -46,7 +48,7 @@ using UniqueHmenu = UniqueAny<HMENU, &DestroyMenu>;
 using UniqueHwnd = UniqueAny<HWND, &DestroyWindow>;
 using UniqueHglobal = UniqueAny<HGLOBAL, &GlobalFree>;
 using UniqueHmodule = UniqueAny<HMODULE, &FreeLibrary>;
-using UniqueBstr = UniqueAny<BSTR, &SysFreeString>;
+using UniqueBstr = UniqueAny<BSTR, &late::sysFreeString>;
 using UniqueLocalText = UniqueAny<char*, &LocalFree>; // texts that FormatMessageA allocates
 
 // MAPI and COM: an owning interface pointer, MAPI buffers and row sets.

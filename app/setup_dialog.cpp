@@ -3,6 +3,7 @@
 #include "app_state.h"
 #include "configuration.h"
 #include "handles.h"
+#include "late_bound.h"
 #include "res/resource.h"
 
 #include <algorithm>
@@ -12,20 +13,8 @@
 #include <string>
 #include <string_view>
 
-namespace {
-
-// comdlg32 is loaded when a "..." button is first pressed, not at start-up: it pulls in the print
-// spooler (on Wine, the printing system's libraries too, about 4 MB resident) for a dialog that a
-// program running all day rarely shows. The library then stays loaded for the process's life.
-BOOL WINAPI openFileNameOnDemand(LPOPENFILENAMEA request) {
-    static const auto real = reinterpret_cast<GetOpenFileNameFn>(reinterpret_cast<void (*)()>(
-        GetProcAddress(LoadLibraryW(L"comdlg32.dll"), "GetOpenFileNameA")));
-    return real ? real(request) : FALSE;
-}
-
-} // namespace
-
-GetOpenFileNameFn getOpenFileName = &openFileNameOnDemand;
+// The file dialog's library is loaded when a "..." button is first pressed (late_bound.h).
+GetOpenFileNameFn getOpenFileName = &late::getOpenFileName;
 
 namespace {
 

@@ -12,16 +12,13 @@ constexpr DISPID dispidGetItemFromID = 0x2109;
 constexpr LCID userDefaultLocale = 0x0400;
 constexpr DWORD anyServer = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
 
-// The value that stands for an optional argument not given; VT_ERROR holds nothing to free,
-// and the destructor clears it all the same when the process ends.
+// The value that stands for an optional argument not given; VT_ERROR holds nothing to free.
 struct MissingArgument {
-    VARIANT value;
+    VARIANT value{};
     MissingArgument() {
-        VariantInit(&value);
         V_VT(&value) = VT_ERROR;
         V_ERROR(&value) = DISP_E_PARAMNOTFOUND;
     }
-    ~MissingArgument() { VariantClear(&value); }
 } const missingArgument;
 
 // Calls a method with its arguments given last-first, as Invoke takes them, and keeps the
@@ -29,15 +26,14 @@ struct MissingArgument {
 HRESULT callForObject(IDispatch* object, DISPID id, VARIANT* argumentsLastFirst, UINT count,
                       ComPtr<IDispatch>& returned) {
     DISPPARAMS parameters{argumentsLastFirst, nullptr, count, 0};
-    VARIANT result;
-    VariantInit(&result);
+    VARIANT result{}; // VT_EMPTY
     const HRESULT called = object->Invoke(id, IID_NULL, userDefaultLocale, DISPATCH_METHOD,
                                           &parameters, &result, nullptr, nullptr);
     if (SUCCEEDED(called) && V_VT(&result) == VT_DISPATCH && V_DISPATCH(&result)) {
         returned.reset(V_DISPATCH(&result));
         return S_OK; // the reference moved into `returned`
     }
-    VariantClear(&result);
+    late::variantClear(&result);
     return FAILED(called) ? called : E_NOINTERFACE;
 }
 
@@ -73,7 +69,7 @@ HRESULT findItem(ComPtr<IDispatch>& application, ComPtr<IDispatch>& nameSpace,
     if (FAILED(result))
         return result;
 
-    const UniqueBstr mapi(SysAllocString(L"MAPI"));
+    const UniqueBstr mapi(late::sysAllocString(L"MAPI"));
     VARIANT type;
     V_VT(&type) = VT_BSTR;
     V_BSTR(&type) = mapi.get();
@@ -86,7 +82,7 @@ HRESULT findItem(ComPtr<IDispatch>& application, ComPtr<IDispatch>& nameSpace,
         return result;
 
     auto bstrOf = [](const std::string& text) {
-        return UniqueBstr(SysAllocStringLen(nullptr, UINT(text.size())));
+        return UniqueBstr(late::sysAllocStringLen(nullptr, UINT(text.size())));
     };
     const std::string entryText = hexIdentifierText(app->currentEntryId, app->currentEntryIdSize);
     const std::string storeText = hexIdentifierText(app->currentStoreId, app->currentStoreIdSize);

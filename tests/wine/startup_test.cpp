@@ -6,6 +6,11 @@
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -57,6 +62,36 @@ TEST_F(Startup, StartsHiddenAndCentred) {
     GetWindowRect(window, &frame);
     EXPECT_EQ(frame.left, GetSystemMetrics(SM_CXSCREEN) / 2 - 400 / 2);
     EXPECT_EQ(frame.top, GetSystemMetrics(SM_CYSCREEN) / 2 - 450 / 2);
+    exitThroughCommand(window);
+    EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
+}
+
+// The lower-case names of the modules a process has loaded.
+std::vector<std::string> loadedModules(DWORD processId) {
+    std::vector<std::string> names;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    if (process && EnumProcessModules(process, modules, sizeof modules, &bytes))
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+            char name[MAX_PATH] = {};
+            GetModuleBaseNameA(process, modules[i], name, MAX_PATH);
+            names.push_back(CharLowerA(name));
+        }
+    if (process)
+        CloseHandle(process);
+    return names;
+}
+
+TEST_F(Startup, RunsWithoutTheLibrariesOfCommandsNotYetUsed) {
+    key.writeValid();
+    wt::Process program(wt::tavinelExe());
+    HWND window = wt::waitForProgramReady(program, 15000);
+    ASSERT_NE(window, nullptr);
+    const auto modules = loadedModules(program.id());
+    EXPECT_NE(std::find(modules.begin(), modules.end(), "mapi32.dll"), modules.end());
+    for (const char* rare : {"comdlg32.dll", "oleaut32.dll"})
+        EXPECT_EQ(std::find(modules.begin(), modules.end(), rare), modules.end()) << rare;
     exitThroughCommand(window);
     EXPECT_EQ(program.waitForExit(), std::optional<DWORD>(0));
 }
