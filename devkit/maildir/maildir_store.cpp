@@ -274,7 +274,8 @@ fs::path MaildirStore::directory(std::string_view folder) const {
 }
 
 bool MaildirStore::folderExists(std::string_view folder) const {
-    return isDirectory(directory(folder)) && boundary_.contains(directory(folder));
+    const fs::path dir = directory(folder);
+    return isDirectory(dir) && boundary_.contains(dir);
 }
 
 bool MaildirStore::isMaildir(std::string_view folder) const {

@@ -25,6 +25,11 @@ size_t countOf(const RecordingSink& sink, ULONG event) {
     return count;
 }
 
+// Logs on and registers `sink` for every event of the Inbox.
+bool watchInbox(StoreFixture& fixture, RecordingSink& sink) {
+    return fixture.logon() == S_OK && fixture.advise(fixture.inbox(), allEvents, &sink) != 0;
+}
+
 // Long enough for a machine busy with other work, where a notice may take several seconds.
 bool waitFor(const RecordingSink& sink, size_t count, DWORD timeout = 15000) {
     return wt::pumpUntil([&] { return sink.received.size() >= count; }, timeout);
@@ -67,8 +72,7 @@ TEST(Watcher, LostChangesAreFoundOnDiskAndAnnouncedOnce) {
     // Every read reports an overflow: all that is known comes from comparing with the disk.
     RecordingSink sink; // outlives the registration that holds it
     StoreFixture fixture("ReadDirectoryChangesW#1+=0x80004005");
-    ASSERT_EQ(fixture.logon(), S_OK);
-    ASSERT_NE(fixture.advise(fixture.inbox(), allEvents, &sink), 0u);
+    ASSERT_TRUE(watchInbox(fixture, sink));
     std::set<Bytes> expected;
     for (int i = 0; i < 40; ++i)
         expected.insert(fixture.messageId(fixture.inbox(), fixture.deliver(fixture.inbox(), "x")));
@@ -88,8 +92,7 @@ TEST(Watcher, BurstLargerThanOneReadIsAnnouncedOnceEach) {
     // larger buffers that follow still hear each message once.
     RecordingSink sink;
     StoreFixture fixture;
-    ASSERT_EQ(fixture.logon(), S_OK);
-    ASSERT_NE(fixture.advise(fixture.inbox(), allEvents, &sink), 0u);
+    ASSERT_TRUE(watchInbox(fixture, sink));
     std::set<Bytes> expected;
     for (int round = 0; round < 3; ++round) {
         for (int i = 0; i < 150; ++i)
@@ -109,8 +112,7 @@ TEST(Watcher, BurstLargerThanOneReadIsAnnouncedOnceEach) {
 TEST(Watcher, ReadingAMessageIsAChangeNeverNewMail) {
     RecordingSink sink;
     StoreFixture fixture;
-    ASSERT_EQ(fixture.logon(), S_OK);
-    fixture.advise(fixture.inbox(), allEvents, &sink);
+    ASSERT_TRUE(watchInbox(fixture, sink));
     const std::string unique = fixture.deliver(fixture.inbox(), "to be read");
     ASSERT_TRUE(waitFor(sink, 1));
     const auto dir = fixture.files().directory(fixture.inbox());
@@ -127,8 +129,7 @@ TEST(Watcher, ReadingAMessageIsAChangeNeverNewMail) {
 TEST(Watcher, FolderRemovedAndMadeAgainIsHeardAgain) {
     RecordingSink sink;
     StoreFixture fixture;
-    ASSERT_EQ(fixture.logon(), S_OK);
-    fixture.advise(fixture.inbox(), allEvents, &sink);
+    ASSERT_TRUE(watchInbox(fixture, sink));
     fixture.deliver(fixture.inbox(), "before");
     ASSERT_TRUE(waitFor(sink, 1));
 
@@ -156,8 +157,7 @@ TEST(Watcher, FolderRemovedAndMadeAgainIsHeardAgain) {
 TEST(Watcher, MaildirWrittenOnLinuxIsListedAnnouncedAndOpened) {
     RecordingSink sink;
     StoreFixture fixture;
-    ASSERT_EQ(fixture.logon(), S_OK);
-    fixture.advise(fixture.inbox(), allEvents, &sink);
+    ASSERT_TRUE(watchInbox(fixture, sink));
     const auto source = fixture.files().root() / "source.eml";
     std::ofstream(source, std::ios::binary) << "Subject: synced\r\n\r\nfrom mbsync";
     const auto dir = fixture.files().directory(fixture.inbox());
