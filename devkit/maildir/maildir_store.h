@@ -53,6 +53,11 @@ public:
     // Whether an existing path really leads inside the store (links and junctions resolved).
     // Nothing outside is listed, opened, watched or deleted.
     bool leadsInside(const fs::path& path) const { return boundary_.contains(path); }
+#ifdef _WIN32
+    bool leadsInside(void* openHandle) const {
+        return boundary_.containsOpen(openHandle);
+    }
+#endif
     bool folderExists(std::string_view folder) const;
     // The path that opens the file `name` of `directory`. A Maildir written on Linux may hold
     // names Windows cannot open ('*', '?', '"', '<', '>', '|'); such a file is opened by the

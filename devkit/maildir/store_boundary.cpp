@@ -112,6 +112,12 @@ bool StoreBoundary::contains(const fs::path& path) const {
     return insideRoot(finalPath(path));
 }
 
+#ifdef _WIN32
+bool StoreBoundary::containsOpen(void* handle) const {
+    return insideRoot(finalPathOf(handle));
+}
+#endif
+
 bool StoreBoundary::removeFile(const fs::path& path) const {
 #ifdef _WIN32
     HANDLE handle = openForQuery(path, DELETE | FILE_READ_ATTRIBUTES);

@@ -18,6 +18,11 @@ public:
 
     // Whether `path` exists and everything it leads through ends inside the root.
     bool contains(const fs::path& path) const;
+#ifdef _WIN32
+    // Whether a file or directory already open (a HANDLE) lies inside the root: the check of
+    // contains() without opening it a second time.
+    bool containsOpen(void* handle) const;
+#endif
     // Removes a file after checking, on the very file it removes, that it lies inside.
     bool removeFile(const fs::path& path) const;
     // Removes a directory tree, or nothing when some directory in it leads outside (or, on

@@ -258,13 +258,16 @@ bool Watcher::watches(const std::string& folder, const std::string& directory) c
 Watcher::Directory* Watcher::open(const std::string& folder, const std::string& directory,
                                   const devkit::fs::path& path, DWORD filter,
                                   DirectoryHandler handler, bool checked) {
-    if (!checked && !store_->files().leadsInside(path))
-        return nullptr;
     HANDLE handle = CreateFileW(
         path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
+    // Checked on the very directory watched, which also spares opening it twice.
+    if (!checked && !store_->files().leadsInside(static_cast<void*>(handle))) {
+        CloseHandle(handle);
+        return nullptr;
+    }
     auto watched = std::make_unique<Directory>();
     watched->folder = folder;
     watched->directory = directory;
