@@ -435,8 +435,8 @@ std::string MaildirStore::deliver(std::string_view folder, std::string_view cont
 
 bool MaildirStore::isCalendar(std::string_view folder) const {
     return folder.size() > std::string_view(ipmSubtreeName).size() &&
-           folder.starts_with(std::string(ipmSubtreeName) + "/") && folderExists(folder) &&
-           !isMaildir(folder);
+           folder.starts_with(std::string(ipmSubtreeName) + "/") && !isMaildir(folder) &&
+           folderExists(folder);
 }
 
 namespace {

@@ -97,10 +97,12 @@ STDMETHODIMP MsgStore::Advise(ULONG size, LPENTRYID id, ULONG mask, LPMAPIADVISE
             return MAPI_E_INVALID_ENTRYID;
         if (entry->kind != devkit::EntryKind::store)
             folder = entry->folder;
-        if (folder && !store_->files().folderExists(*folder))
-            return MAPI_E_NOT_FOUND;
     }
-    return Notifier::instance().advise(store_, folder, mask, sink, connection);
+    // Watching opens the folder and checks where it leads; only a failure asks why.
+    const HRESULT result = Notifier::instance().advise(store_, folder, mask, sink, connection);
+    if (result == MAPI_E_CALL_FAILED && folder && !store_->files().folderExists(*folder))
+        return MAPI_E_NOT_FOUND;
+    return result;
 }
 
 STDMETHODIMP MsgStore::Unadvise(ULONG connection) {

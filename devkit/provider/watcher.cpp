@@ -26,6 +26,9 @@ constexpr DWORD largestBufferSize = 64 * 1024;
 constexpr DWORD watchedChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
 constexpr ULONGLONG gracePeriod = 150; // ms for the other half of a move
 constexpr DWORD settleInterval = 50;
+constexpr DWORD quietInterval = 5; // ms without a change or a registration
+// How much earlier than the clock a file system may stamp a change, in FILETIME units (100 ms).
+constexpr std::uint64_t clockMargin = 1000000;
 
 // Where a message is: its path in the folder, "new/NAME" or "cur/NAME".
 std::string placeOf(const devkit::MessageFile& message) {
@@ -50,6 +53,40 @@ bool isChildFolderName(const std::string& name) {
     return !name.empty() && name[0] != '.' && name != "new" && name != "cur" && name != "tmp";
 }
 
+// Calls `found(name, time of its last change)` for each file in `directory`, when it leads inside
+// the store. Listed through a handle of its own, closed at once: Wine keeps a copy of a directory's
+// names for as long as a handle it listed stays open, which would be for life on a watched one.
+template <typename Found>
+void forEachFileInside(const devkit::MaildirStore& files, const devkit::fs::path& directory,
+                       Found found) {
+    HANDLE handle = CreateFileW(directory.c_str(), FILE_LIST_DIRECTORY,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    if (files.leadsInside(static_cast<void*>(handle))) {
+        std::vector<std::uint64_t> listing(2048); // 16 KiB, aligned for the records
+        for (bool first = true; GetFileInformationByHandleEx(
+                 handle, first ? FileFullDirectoryRestartInfo : FileFullDirectoryInfo,
+                 listing.data(), DWORD(listing.size() * sizeof listing[0]));
+             first = false) {
+            const auto* start = reinterpret_cast<const std::uint8_t*>(listing.data());
+            for (DWORD offset = 0;;) {
+                const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(start + offset);
+                if (!(entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    found(wideToUtf8(
+                              std::wstring(entry->FileName, entry->FileNameLength / sizeof(wchar_t))
+                                  .c_str()),
+                          std::uint64_t(entry->ChangeTime.QuadPart));
+                if (!entry->NextEntryOffset)
+                    break;
+                offset += entry->NextEntryOffset;
+            }
+        }
+    }
+    CloseHandle(handle);
+}
+
 } // namespace
 
 std::uint64_t MessageIndex::hash(std::string_view text) {
@@ -66,14 +103,15 @@ std::uint64_t MessageIndex::find(std::string_view unique) const {
     return it != entries_.end() && it->first == key ? it->second : 0;
 }
 
-void MessageIndex::set(std::string_view unique, std::string_view where) {
+void MessageIndex::set(std::string_view unique, std::string_view where, bool listed) {
     const std::uint64_t key = hash(unique);
+    const std::uint64_t place = placeOf(where) | (listed ? listedBit : 0);
     auto it =
         std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(key, std::uint64_t{0}));
     if (it != entries_.end() && it->first == key)
-        it->second = hash(where);
+        it->second = place;
     else
-        entries_.insert(it, {key, hash(where)});
+        entries_.insert(it, {key, place});
 }
 
 void MessageIndex::erase(std::string_view unique) {
@@ -213,6 +251,10 @@ bool Watcher::watch(const std::string& folder) {
                 watching = true;
                 return;
             }
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        const std::uint64_t since =
+            (std::uint64_t(now.dwHighDateTime) << 32 | now.dwLowDateTime) - clockMargin;
         MailFolder& added = mailFolders_.emplace_back();
         added.folder = folder;
         if (!openMailFolder(added)) {
@@ -220,12 +262,10 @@ bool Watcher::watch(const std::string& folder) {
             mailFolders_.pop_back();
             return;
         }
-        // The reads are issued: what changes from here on is seen. Now remember what is there.
-        std::lock_guard storeGuard(store_->lock);
+        // The reads are issued: what changes from here on is seen. What is there already is
+        // listed later, between changes, so that registering on many folders stays quick.
         std::lock_guard guard(lock_);
-        auto& known = known_[folder];
-        for (const auto& message : store_->files().messages(folder))
-            known.set(message.unique, placeOf(message));
+        unlisted_.emplace(folder, since);
         watching = true;
     });
     return watching;
@@ -305,12 +345,21 @@ void Watcher::close(Directory* directory) {
 }
 
 void Watcher::run() {
+    // Folders not listed yet are listed one at a time once nothing has happened for a moment,
+    // so that a client registering on many folders does not wait for the listings.
+    bool quiet = false;
     for (;;) {
-        const DWORD result =
-            WaitForSingleObjectEx(stop_, hasPending() ? settleInterval : INFINITE, TRUE);
+        const bool unlisted = hasUnlisted();
+        const DWORD timeout = unlisted       ? (quiet ? 0 : quietInterval)
+                              : hasPending() ? settleInterval
+                                             : INFINITE;
+        const DWORD result = WaitForSingleObjectEx(stop_, timeout, TRUE);
         if (result == WAIT_OBJECT_0 || result == WAIT_FAILED)
             break;
         deliverChanges();
+        quiet = result == WAIT_TIMEOUT;
+        if (unlisted && quiet)
+            listNext();
     }
     while (!directories_.empty())
         close(directories_.front().get());
@@ -496,18 +545,25 @@ std::vector<Notice> Watcher::interpret(const std::vector<Change>& changes) {
                 notices.push_back(std::move(notice));
                 return;
             }
+        // A message only listed and not on its way from a removal above arrived after the
+        // watch began: an arrival is reported only for what came after it.
         const std::uint64_t before = known.find(unique);
-        if (before == MessageIndex::hash(where))
+        const bool announced = before && !MessageIndex::isListed(before);
+        if (announced && MessageIndex::isAt(before, where))
             return; // announced already
         known.set(unique, where);
-        notices.push_back(messageNotice(before         ? fnevObjectModified
+        notices.push_back(messageNotice(announced      ? fnevObjectModified
                                         : isNew(where) ? fnevNewMail
                                                        : fnevObjectCreated,
                                         folder, unique, where));
     };
     auto disappeared = [&](const std::string& folder, const std::string& unique,
                            const std::string& where) {
-        if (known_[folder].find(unique) == MessageIndex::hash(where)) // else it has moved on
+        // Else it has moved on. A message only listed, or in a folder not listed yet, was there
+        // before the watch began, and its listed place may be where it went.
+        const std::uint64_t before = known_[folder].find(unique);
+        if (MessageIndex::isAt(before, where) || MessageIndex::isListed(before) ||
+            (!before && unlisted_.contains(folder)))
             pending_.push_back({folder, unique, where, GetTickCount64()});
     };
 
@@ -588,7 +644,7 @@ std::vector<Notice> Watcher::settle(bool all) {
                 messageNotice(fnevObjectDeleted, pending.folder, pending.unique, pending.where));
         } else {
             const std::string where = placeOf(*found);
-            if (known.find(pending.unique) != MessageIndex::hash(where)) {
+            if (!known.announcedAt(pending.unique, where)) {
                 known.set(pending.unique, where);
                 notices.push_back(
                     messageNotice(fnevObjectModified, pending.folder, pending.unique, where));
@@ -603,6 +659,10 @@ std::vector<Notice> Watcher::settle(bool all) {
 std::vector<Notice> Watcher::rescan(const std::string& folder) {
     std::lock_guard storeGuard(store_->lock);
     std::lock_guard guard(lock_);
+    // What was there before the watch began must not count as new; what the lost changes
+    // brought must, and is told apart by the time it came into its directory.
+    if (auto unlisted = unlisted_.extract(folder))
+        list(folder, unlisted.mapped());
     std::vector<Notice> notices;
     auto& known = known_[folder];
     std::vector<std::uint64_t> present;
@@ -610,7 +670,7 @@ std::vector<Notice> Watcher::rescan(const std::string& folder) {
         const std::string where = placeOf(message);
         const std::uint64_t before = known.find(message.unique);
         present.push_back(MessageIndex::hash(message.unique));
-        if (before == MessageIndex::hash(where))
+        if (MessageIndex::isAt(before, where))
             continue;
         known.set(message.unique, where);
         notices.push_back(messageNotice(before         ? fnevObjectModified
@@ -621,6 +681,39 @@ std::vector<Notice> Watcher::rescan(const std::string& folder) {
     std::sort(present.begin(), present.end());
     known.keepOnly(present);
     return notices;
+}
+
+void Watcher::list(const std::string& folder, std::uint64_t changedBefore) {
+    auto& known = known_[folder];
+    const auto record = [&](const std::string& unique, const std::string& where) {
+        if (!known.contains(unique)) // else a change already told where it is
+            known.set(unique, where, true);
+    };
+    // Names only: none of the files is opened, so links among them need no check here.
+    for (const char* part : {"new", "cur"})
+        forEachFileInside(store_->files(), store_->files().directory(folder) / part,
+                          [&](const std::string& name, std::uint64_t changed) {
+                              if (name.empty() || name[0] == '.' || changed >= changedBefore)
+                                  return;
+                              const auto unique =
+                                  devkit::messageKey(devkit::splitMaildirName(name).unique);
+                              if (unique)
+                                  record(*unique, std::string(part) + "/" + name);
+                          });
+}
+
+void Watcher::listNext() {
+    if (FAILED(injectedFault("Watcher::list"))) // held back, to see changes come first
+        return;
+    std::lock_guard storeGuard(store_->lock);
+    std::lock_guard guard(lock_);
+    if (!unlisted_.empty())
+        list(unlisted_.extract(unlisted_.begin()).key());
+}
+
+bool Watcher::hasUnlisted() {
+    std::lock_guard guard(lock_);
+    return !unlisted_.empty();
 }
 
 } // namespace maildir

@@ -6,7 +6,9 @@
 // is three directories: the folder itself (subfolders come and go), its new/ and its cur/. A
 // message that moves between directories shows up as a removal in one and an addition in
 // another, in either order, so removals wait a moment for their other half before they count
-// as deletions.
+// as deletions. What a folder holds when its watch begins is listed a moment later, when the
+// thread has nothing else to do, so that a client registering on a thousand folders does not
+// wait for a thousand listings; until then a change is read as coming after the watch began.
 //
 // A folder whose new/ or cur/ goes away (a sync tool re-creating the store, rm -rf and init)
 // is watched again when it comes back: until then its nearest existing ancestor and that
@@ -17,23 +19,42 @@
 
 #include <functional>
 #include <list>
+#include <set>
 
 namespace maildir {
 
 // What a watched folder holds: where each message is, kept as 64-bit hashes of its unique name
-// and of its place, 16 bytes a message, since a folder may hold many thousands.
+// and of its place, 16 bytes a message, since a folder may hold many thousands. A place is
+// either announced (what the sinks were told) or only listed: found on disk when the folder was
+// first listed, which happens after its watch began, so a message listed may still have arrived
+// after the watch began and have its arrival still to come.
 class MessageIndex {
 public:
     static std::uint64_t hash(std::string_view text);
-    // The hash of where the message is, or 0 when it is not known.
+    // What is known of where the message is, or 0 when nothing is.
     std::uint64_t find(std::string_view unique) const;
     bool contains(std::string_view unique) const { return find(unique) != 0; }
-    void set(std::string_view unique, std::string_view where);
+    // Whether what find() gave is the place `where`, and whether it was only listed.
+    static bool isAt(std::uint64_t known, std::string_view where) {
+        return known && (known | listedBit) == (placeOf(where) | listedBit);
+    }
+    static bool isListed(std::uint64_t known) { return known & listedBit; }
+    // Whether the message was announced at `where`.
+    bool announcedAt(std::string_view unique, std::string_view where) const {
+        const std::uint64_t known = find(unique);
+        return isAt(known, where) && !isListed(known);
+    }
+    void set(std::string_view unique, std::string_view where, bool listed = false);
     void erase(std::string_view unique);
     // Keeps only the messages whose unique names hash to one of `present` (sorted).
     void keepOnly(const std::vector<std::uint64_t>& present);
 
 private:
+    static constexpr std::uint64_t listedBit = 1;
+    static std::uint64_t placeOf(std::string_view where) {
+        const std::uint64_t place = hash(where) & ~listedBit;
+        return place ? place : 2;
+    }
     std::vector<std::pair<std::uint64_t, std::uint64_t>> entries_; // sorted by name hash
 };
 
@@ -112,6 +133,12 @@ private:
                                           const std::vector<Change>& changes, bool lost);
     std::vector<Notice> restore(MailFolder& folder);
     bool hasPending();
+    // Records where the messages of a folder are, as listed, before anything changed them;
+    // those changed (moved into their directory) since `changedBefore`, a FILETIME, are left
+    // out. Under lock_ and the store's lock.
+    void list(const std::string& folder, std::uint64_t changedBefore = ~std::uint64_t{0});
+    void listNext();
+    bool hasUnlisted();
 
     std::shared_ptr<Store> store_;
     Sink sink_;
@@ -130,6 +157,9 @@ private:
     std::mutex lock_;
     // Per watched folder: where each message is ("new/NAME" or "cur/NAME").
     std::map<std::string, MessageIndex> known_;
+    // Folders watched whose messages have not been listed yet, with when their watch began
+    // (a FILETIME, a little early: file systems stamp changes with a coarser clock).
+    std::map<std::string, std::uint64_t> unlisted_;
     std::vector<Pending> pending_;
 };
 

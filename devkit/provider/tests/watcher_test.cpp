@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include <fstream>
+#include <map>
 #include <set>
 
 using namespace kit;
@@ -85,6 +86,45 @@ TEST(Watcher, LostChangesAreFoundOnDiskAndAnnouncedOnce) {
     }
     EXPECT_EQ(sink.received.size(), expected.size()) << "each once";
     EXPECT_EQ(announced, expected);
+}
+
+TEST(Watcher, LostChangesBeforeTheFolderIsListedAnnounceOnlyWhatCameAfter) {
+    // The folder is listed only when the first lost change forces it.
+    RecordingSink sink;
+    StoreFixture fixture("Watcher::list#1+=0x80004005; ReadDirectoryChangesW#1+=0x80004005");
+    std::set<std::string> before;
+    for (int i = 0; i < 3; ++i)
+        before.insert(fixture.deliver(fixture.inbox(), "before"));
+    Sleep(1000); // well before: one delivered just before the watch may count as after it
+    ASSERT_TRUE(watchInbox(fixture, sink));
+    const Bytes after = fixture.messageId(fixture.inbox(), fixture.deliver(fixture.inbox(), "x"));
+    ASSERT_TRUE(waitFor(sink, 1));
+    wt::pumpFor(500);
+    ASSERT_EQ(sink.received.size(), 1u);
+    EXPECT_EQ(sink.received[0].event, ULONG(fnevNewMail));
+    EXPECT_EQ(sink.received[0].id, after);
+}
+
+TEST(Watcher, MessagesThereBeforeTheWatchAreNeverNewEvenBeforeTheyAreListed) {
+    RecordingSink sink;
+    StoreFixture fixture("Watcher::list#1+=0x80004005");
+    const std::string read = fixture.deliver(fixture.inbox(), "read");
+    const std::string removed = fixture.deliver(fixture.inbox(), "removed");
+    fixture.deliver(fixture.inbox(), "left alone");
+    ASSERT_TRUE(watchInbox(fixture, sink));
+    const auto dir = fixture.files().directory(fixture.inbox());
+    std::filesystem::rename(dir / "new" / read, dir / "cur" / (read + ";2,S"));
+    std::filesystem::remove(dir / "new" / removed);
+    const std::string arrived = fixture.deliver(fixture.inbox(), "arrived");
+    ASSERT_TRUE(waitFor(sink, 3)) << sink.received.size();
+    wt::pumpFor(500);
+    std::map<Bytes, ULONG> events;
+    for (const auto& received : sink.received)
+        events[received.id] |= received.event;
+    EXPECT_EQ(sink.received.size(), 3u);
+    EXPECT_EQ(events[fixture.messageId(fixture.inbox(), read)], ULONG(fnevObjectModified));
+    EXPECT_EQ(events[fixture.messageId(fixture.inbox(), removed)], ULONG(fnevObjectDeleted));
+    EXPECT_EQ(events[fixture.messageId(fixture.inbox(), arrived)], ULONG(fnevNewMail));
 }
 
 TEST(Watcher, BurstLargerThanOneReadIsAnnouncedOnceEach) {
