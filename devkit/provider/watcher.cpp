@@ -685,20 +685,17 @@ std::vector<Notice> Watcher::rescan(const std::string& folder) {
 
 void Watcher::list(const std::string& folder, std::uint64_t changedBefore) {
     auto& known = known_[folder];
-    const auto record = [&](const std::string& unique, const std::string& where) {
-        if (!known.contains(unique)) // else a change already told where it is
-            known.set(unique, where, true);
-    };
     // Names only: none of the files is opened, so links among them need no check here.
-    for (const char* part : {"new", "cur"})
+    for (const std::string part : {"new", "cur"})
         forEachFileInside(store_->files(), store_->files().directory(folder) / part,
                           [&](const std::string& name, std::uint64_t changed) {
                               if (name.empty() || name[0] == '.' || changed >= changedBefore)
                                   return;
                               const auto unique =
                                   devkit::messageKey(devkit::splitMaildirName(name).unique);
-                              if (unique)
-                                  record(*unique, std::string(part) + "/" + name);
+                              // A change seen first has told where it is already.
+                              if (unique && !known.contains(*unique))
+                                  known.set(*unique, part + "/" + name, true);
                           });
 }
 
