@@ -39,7 +39,7 @@ struct CalendarWatch::Folder {
     std::map<std::string, Known> known;
     std::set<std::string> dirty; // names changed since they were last looked at
     bool lost = false;           // more changed than was recorded
-    bool gone = false;           // the directory went away: no more changes are seen
+    bool gone = false;           // the directory is away: no changes are seen until it is back
     ULONGLONG firstChange = 0, lastChange = 0;
 };
 
@@ -109,7 +109,7 @@ void CalendarWatch::changed(const std::string& path, const std::vector<std::stri
     for (Folder& folder : folders_) {
         if (folder.path != path)
             continue;
-        folder.gone |= gone;
+        folder.gone = gone; // it may have come back
         const ULONGLONG tick = GetTickCount64();
         if (folder.dirty.empty() && !folder.lost)
             folder.firstChange = tick;

@@ -43,7 +43,7 @@ private:
 
     void run();
     // On the watcher thread: notes the names that changed, for the calendar thread. `gone`:
-    // the directory is watched no more.
+    // the directory is away, and watched again only when it comes back.
     void changed(const std::string& folder, const std::vector<std::string>& names, bool lost,
                  bool gone);
     // Compares what the names (or, after lost changes, the whole folder) are now with what was

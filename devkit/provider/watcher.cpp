@@ -53,6 +53,14 @@ bool isChildFolderName(const std::string& name) {
     return !name.empty() && name[0] != '.' && name != "new" && name != "cur" && name != "tmp";
 }
 
+// The deepest directory on the way to `path` that exists.
+devkit::fs::path nearestExisting(devkit::fs::path path) {
+    std::error_code error;
+    while (path.has_relative_path() && !devkit::fs::is_directory(path, error))
+        path = path.parent_path();
+    return path;
+}
+
 // Calls `found(name, time of its last change)` for each file in `directory`, when it leads inside
 // the store. Listed through a handle of its own, closed at once: Wine keeps a copy of a directory's
 // names for as long as a handle it listed stays open, which would be for life on a watched one.
@@ -134,8 +142,8 @@ void MessageIndex::keepOnly(const std::vector<std::uint64_t>& present) {
 struct Watcher::Directory {
     std::string folder, directory;
     DWORD filter = 0;
-    DirectoryHandler handler; // none for the directories of a mail folder
-    MailFolder* mail = nullptr;
+    MailFolder* mail = nullptr; // or one of these: whose directory this is
+    Watched* watched = nullptr;
     HANDLE handle = INVALID_HANDLE_VALUE;
     OVERLAPPED overlapped{};
     ReadBuffer buffer;
@@ -197,6 +205,18 @@ struct Watcher::MailFolder {
     std::string folder;
     std::array<Directory*, 3> parts{}; // the folder, new/, cur/
     std::vector<Directory*> waiting;
+};
+
+// A directory given to watchDirectory(). Its own removal is reported to its parent only, so its
+// parent is watched too, for its name; while it is away, its nearest existing ancestor and that
+// one's parent are watched instead, until it comes back.
+struct Watcher::Watched {
+    std::string folder, directory;
+    devkit::fs::path path;
+    DWORD filter = 0;
+    DirectoryHandler handler;
+    Directory* itself = nullptr; // while it is there
+    std::vector<Directory*> above;
 };
 
 Watcher::Watcher(std::shared_ptr<Store> store, Sink sink)
@@ -275,29 +295,37 @@ bool Watcher::watchDirectory(const std::string& folder, const std::string& direc
                              DirectoryHandler handler) {
     bool watching = false;
     onWatcherThread([&] {
-        for (const auto& known : directories_)
-            if (known->handler && known->folder == folder && known->directory == directory) {
+        for (const Watched& known : watched_)
+            if (known.folder == folder && known.directory == directory) {
                 watching = true;
                 return;
             }
-        const devkit::fs::path path =
-            store_->files().directory(devkit::MaildirStore::join(folder, directory));
-        watching = open(folder, directory, path, filter, std::move(handler)) != nullptr;
+        Watched& added = watched_.emplace_back();
+        added.folder = folder;
+        added.directory = directory;
+        added.path = store_->files().directory(
+            directory.empty() ? folder : devkit::MaildirStore::join(folder, directory));
+        added.filter = filter;
+        added.handler = std::move(handler);
+        if (!openWatched(added)) {
+            closeWatched(added);
+            watched_.pop_back();
+            return;
+        }
+        watching = true;
     });
     return watching;
 }
 
 bool Watcher::watches(const std::string& folder, const std::string& directory) const {
-    for (const auto& known : directories_)
-        if (known->handler && !known->closed && known->folder == folder &&
-            known->directory == directory)
-            return true;
+    for (const Watched& known : watched_)
+        if (known.folder == folder && known.directory == directory)
+            return known.itself && !known.itself->closed;
     return false;
 }
 
 Watcher::Directory* Watcher::open(const std::string& folder, const std::string& directory,
-                                  const devkit::fs::path& path, DWORD filter,
-                                  DirectoryHandler handler, bool checked) {
+                                  const devkit::fs::path& path, DWORD filter, bool checked) {
     HANDLE handle = CreateFileW(
         path.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
@@ -312,7 +340,6 @@ Watcher::Directory* Watcher::open(const std::string& folder, const std::string& 
     watched->folder = folder;
     watched->directory = directory;
     watched->filter = filter;
-    watched->handler = std::move(handler);
     watched->handle = handle;
     watched->buffer = ReadBuffer(firstBufferSize);
     if (!watched->buffer || !watched->read()) {
@@ -328,7 +355,7 @@ Watcher::Directory* Watcher::openAnywhere(const std::string& folder, const devki
     const auto root = store_->files().root().lexically_normal().native();
     const auto above = path.lexically_normal().native();
     const bool ancestor = root.size() > above.size() && root.compare(0, above.size(), above) == 0;
-    return open(folder, "", path, watchedChanges, {}, ancestor);
+    return open(folder, "", path, watchedChanges, ancestor);
 }
 
 void Watcher::close(Directory* directory) {
@@ -388,13 +415,10 @@ void Watcher::deliverChanges() {
         changes.swap(directory->changes);
         const bool lost = std::exchange(directory->lost, false) || directory->gone;
         std::vector<Notice> found;
-        if (directory->mail) {
+        if (directory->mail)
             found = mailFolderChanged(*directory->mail, *directory, changes, lost);
-        } else {
-            if (directory->gone)
-                close(directory);
-            found = directory->handler(changes, lost);
-        }
+        else if (directory->watched)
+            found = watchedChanged(*directory->watched, *directory, changes, lost);
         notices.insert(notices.end(), found.begin(), found.end());
     }
     auto settled = settle(false);
@@ -408,7 +432,7 @@ bool Watcher::openMailFolder(MailFolder& mail) {
     const devkit::fs::path path = store_->files().directory(mail.folder);
     const std::array<const char*, 3> names{"", "new", "cur"};
     for (size_t i = 0; i < 3; ++i) {
-        mail.parts[i] = open(mail.folder, names[i], i ? path / names[i] : path, watchedChanges, {});
+        mail.parts[i] = open(mail.folder, names[i], i ? path / names[i] : path, watchedChanges);
         if (mail.parts[i])
             mail.parts[i]->mail = &mail;
         else if (i == 0)
@@ -452,38 +476,89 @@ std::vector<Notice> Watcher::mailFolderChanged(MailFolder& mail, Directory& dire
 
 std::vector<Notice> Watcher::restore(MailFolder& mail) {
     const devkit::fs::path path = store_->files().directory(mail.folder);
-    // The deepest directory on the way to the folder's cur/ that exists.
-    const auto nearest = [&] {
-        std::error_code error;
-        devkit::fs::path existing = path / "cur";
-        while (existing.has_relative_path() && !devkit::fs::is_directory(existing, error))
-            existing = existing.parent_path();
-        return existing;
-    };
     // Things may be changing while this runs: a few tries, then the waiting watches call again.
     for (int attempt = 0; attempt < 8; ++attempt) {
         closeMailFolder(mail);
-        const devkit::fs::path existing = nearest();
+        const devkit::fs::path existing = nearestExisting(path / "cur");
         if (existing == path / "cur" || existing == path) {
             // A Maildir half made is watched as it is: the folder's own watch sees the rest come.
             if (openMailFolder(mail))
                 return rescan(mail.folder);
             continue;
         }
-        // Its nearest ancestor and that one's parent: the removal of the ancestor itself is
-        // reported to the parent only.
-        for (const devkit::fs::path& waitOn : {existing, existing.parent_path()}) {
-            if (Directory* waiting = openAnywhere(mail.folder, waitOn)) {
-                waiting->mail = &mail;
-                mail.waiting.push_back(waiting);
-            }
-            if (!waitOn.has_relative_path())
-                break;
-        }
-        if (nearest() == existing) // nothing came between the look and the watch
+        mail.waiting = waitAbove(mail.folder, existing);
+        for (Directory* waiting : mail.waiting)
+            waiting->mail = &mail;
+        if (nearestExisting(path / "cur") == existing) // nothing came between look and watch
             return {};
     }
     return {};
+}
+
+std::vector<Watcher::Directory*> Watcher::waitAbove(const std::string& folder,
+                                                    const devkit::fs::path& existing) {
+    // The removal of `existing` itself is reported to its parent only.
+    std::vector<Directory*> waiting;
+    for (const devkit::fs::path& waitOn : {existing, existing.parent_path()}) {
+        if (Directory* directory = openAnywhere(folder, waitOn))
+            waiting.push_back(directory);
+        if (!waitOn.has_relative_path())
+            break;
+    }
+    return waiting;
+}
+
+bool Watcher::openWatched(Watched& watched) {
+    watched.itself = open(watched.folder, watched.directory, watched.path, watched.filter);
+    if (!watched.itself)
+        return false;
+    watched.itself->watched = &watched;
+    if (Directory* parent = openAnywhere(watched.folder, watched.path.parent_path())) {
+        parent->watched = &watched;
+        watched.above.push_back(parent);
+    }
+    return true;
+}
+
+void Watcher::closeWatched(Watched& watched) {
+    close(std::exchange(watched.itself, nullptr));
+    for (Directory* above : watched.above)
+        close(above);
+    watched.above.clear();
+}
+
+std::vector<Notice> Watcher::watchedChanged(Watched& watched, Directory& directory,
+                                            const std::vector<Change>& changes, bool lost) {
+    if (&directory == watched.itself && !directory.gone)
+        return watched.handler(changes, lost);
+    if (watched.itself && !directory.gone && !lost) {
+        // Beside it, in its parent: only a change of its own name can concern it.
+        const std::wstring name = watched.path.filename().native();
+        const bool itself = std::any_of(changes.begin(), changes.end(), [&](const Change& change) {
+            const std::wstring changed = utf8ToWide(change.name);
+            return CompareStringOrdinal(changed.c_str(), int(changed.size()), name.c_str(),
+                                        int(name.size()), TRUE) == CSTR_EQUAL;
+        });
+        if (!itself)
+            return {};
+    }
+    // It went, came back, or may have: watch it as it now is, and let the handler compare with
+    // the disk (watches() tells it whether the directory is there).
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        closeWatched(watched);
+        const devkit::fs::path existing = nearestExisting(watched.path);
+        if (existing == watched.path) {
+            if (openWatched(watched))
+                break;
+            continue;
+        }
+        watched.above = waitAbove(watched.folder, existing);
+        for (Directory* waiting : watched.above)
+            waiting->watched = &watched;
+        if (nearestExisting(watched.path) == existing) // nothing came between look and watch
+            break;
+    }
+    return watched.handler({}, true);
 }
 
 bool Watcher::canBeMessage(const std::string& folder, const std::string& where, bool named) {

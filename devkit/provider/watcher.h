@@ -95,12 +95,13 @@ public:
     //         fnevObjectModified, FILE_ACTION_REMOVED -> fnevObjectDeleted; on `lost`, list
     //         the folder again ...
     //     });
-    // Like watch(), changes from the moment it returns are seen. Watching the same directory
-    // twice keeps the first handler. False when the directory cannot be opened or leads
-    // outside the store.
+    // Like watch(), changes from the moment it returns are seen. A directory that goes away is
+    // watched again when it comes back; each time it goes or comes, `handler` is called with
+    // `lost` and watches() tells which. Watching the same directory twice keeps the first
+    // handler. False when the directory cannot be opened or leads outside the store.
     bool watchDirectory(const std::string& folder, const std::string& directory, DWORD filter,
                         DirectoryHandler handler);
-    // Whether a directory given to watchDirectory() is still watched: not once it went away.
+    // Whether a directory given to watchDirectory() is watched: not while it is away.
     // On the watcher thread, as from a handler.
     bool watches(const std::string& folder, const std::string& directory) const;
 
@@ -113,15 +114,18 @@ public:
 private:
     struct Directory;
     struct MailFolder;
+    struct Watched;
 
     void run();
     // Runs `work` on the watcher thread and waits for it.
     void onWatcherThread(const std::function<void()>& work);
     Directory* open(const std::string& folder, const std::string& directory,
-                    const devkit::fs::path& path, DWORD filter, DirectoryHandler handler,
-                    bool checked = false);
+                    const devkit::fs::path& path, DWORD filter, bool checked = false);
     // A directory above the store (when the whole store went), watched for names only.
     Directory* openAnywhere(const std::string& folder, const devkit::fs::path& path);
+    // Watches `existing`, the nearest existing ancestor of something gone, and its parent for
+    // names, until it comes back.
+    std::vector<Directory*> waitAbove(const std::string& folder, const devkit::fs::path& existing);
     void close(Directory* directory);
     // Whether a file that arrived can be taken as a message; traces a delivery that cannot.
     bool canBeMessage(const std::string& folder, const std::string& where, bool named);
@@ -132,6 +136,11 @@ private:
     std::vector<Notice> mailFolderChanged(MailFolder& folder, Directory& directory,
                                           const std::vector<Change>& changes, bool lost);
     std::vector<Notice> restore(MailFolder& folder);
+    // Directories given to watchDirectory()
+    bool openWatched(Watched& watched);
+    void closeWatched(Watched& watched);
+    std::vector<Notice> watchedChanged(Watched& watched, Directory& directory,
+                                       const std::vector<Change>& changes, bool lost);
     bool hasPending();
     // Records where the messages of a folder are, as listed, before anything changed them;
     // those changed (moved into their directory) since `changedBefore`, a FILETIME, are left
@@ -149,6 +158,7 @@ private:
     std::list<std::unique_ptr<Directory>> directories_;
     std::list<std::unique_ptr<Directory>> closing_; // until their cancelled reads complete
     std::list<MailFolder> mailFolders_;
+    std::list<Watched> watched_;
 
     struct Pending {
         std::string folder, unique, where;

@@ -330,6 +330,23 @@ TEST_F(CalendarNotifications, FilesAddedChangedAndRemovedByAnyWriter) {
     EXPECT_EQ(describedRows(), (Rows{{"Team, moved", "-"}}));
 }
 
+TEST_F(CalendarNotifications, AFolderRemovedAndMadeAgainIsHeardAgain) {
+    add("team", "Team", 90, 15);
+    advise(sink);
+    // A sync tool re-creating the calendar: the folder goes, with its file, and comes back.
+    const auto dir = fixture.files().directory(calendarPath);
+    ASSERT_TRUE(removeTreeFromLinux(dir));
+    ASSERT_EQ(events(sink, 1), std::vector<ULONG>{fnevObjectDeleted});
+    sink.received.clear();
+    std::filesystem::create_directory(dir);
+    wt::pumpFor(300);
+    add("early", "Early", 60, 10);
+    ASSERT_EQ(events(sink, 1), std::vector<ULONG>{fnevObjectCreated});
+    EXPECT_EQ(sink.received[0].id, fixture.messageId(calendarPath, "early"));
+    using Rows = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(describedRows(), (Rows{{"Early", "-"}}));
+}
+
 TEST_F(CalendarNotifications, ARewriteKeepingSizeAndTimeOfWritingIsSeenAndServed) {
     add("team", "Team A", 90, 15);
     advise(sink);
