@@ -43,10 +43,13 @@ std::string encodeFolderName(std::string_view displayName) {
 std::string decodeFolderName(std::string_view directoryName) {
     std::string decoded;
     for (size_t i = 0; i < directoryName.size(); ++i) {
-        if (directoryName[i] == '%' && i + 2 < directoryName.size() &&
-            hexDigitValue(directoryName[i + 1]) >= 0 && hexDigitValue(directoryName[i + 2]) >= 0) {
-            decoded += char(hexDigitValue(directoryName[i + 1]) * 16 +
-                            hexDigitValue(directoryName[i + 2]));
+        const bool escape = directoryName[i] == '%' && i + 2 < directoryName.size();
+        const int high = escape ? hexDigitValue(directoryName[i + 1]) : -1;
+        const int low = escape ? hexDigitValue(directoryName[i + 2]) : -1;
+        // A NUL, which no display name can hold, would cut the name short wherever it goes as
+        // a C string: a directory written elsewhere with "%00" shows it as it stands.
+        if (high >= 0 && low >= 0 && high + low > 0) {
+            decoded += char(high * 16 + low);
             i += 2;
         } else {
             decoded += directoryName[i];

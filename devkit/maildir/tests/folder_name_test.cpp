@@ -35,6 +35,7 @@ TEST(FolderName, DecodingRestoresEveryName) {
 TEST(FolderName, StrayPercentSignsDecodeAsThemselves) {
     EXPECT_EQ(decodeFolderName("50%"), "50%");
     EXPECT_EQ(decodeFolderName("%zz"), "%zz");
+    EXPECT_EQ(decodeFolderName("cut%00here%41"), "cut%00hereA") << "never a NUL";
 }
 
 } // namespace
