@@ -21,7 +21,8 @@ std::string escaped(unsigned char c) {
 } // namespace
 
 std::string encodeFolderName(std::string_view displayName) {
-    if (displayName.empty())
+    // No display name holds a NUL (it travels as a C string), and none is ever decoded.
+    if (displayName.empty() || displayName.find('\0') != std::string_view::npos)
         return {};
     const bool escapeFirst = displayName[0] == '.' || equalsIgnoreAsciiCase(displayName, "cur") ||
                              equalsIgnoreAsciiCase(displayName, "new") ||
