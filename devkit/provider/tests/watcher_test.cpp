@@ -9,9 +9,13 @@
 
 #include <cstring>
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
 
 using namespace kit;
 
@@ -125,6 +129,73 @@ TEST(Watcher, MessagesThereBeforeTheWatchAreNeverNewEvenBeforeTheyAreListed) {
     EXPECT_EQ(events[fixture.messageId(fixture.inbox(), read)], ULONG(fnevObjectModified));
     EXPECT_EQ(events[fixture.messageId(fixture.inbox(), removed)], ULONG(fnevObjectDeleted));
     EXPECT_EQ(events[fixture.messageId(fixture.inbox(), arrived)], ULONG(fnevNewMail));
+}
+
+TEST(Watcher, MailDeliveredWhileFoldersAreRegisteredIsAnnouncedOnceIfAfterNeverIfBefore) {
+    // Mail goes on arriving in every folder, in turn, while they are registered one by one; a
+    // folder is listed only once the registrations are over.
+    RecordingSink sink;
+    StoreFixture fixture;
+    ASSERT_EQ(fixture.logon(), S_OK);
+    constexpr int folders = 30;
+    std::vector<std::string> paths;
+    std::set<Bytes> before;
+    for (int i = 0; i < folders; ++i) {
+        bool existed = false;
+        paths.push_back(
+            *fixture.files().createFolder(fixture.inbox(), "F" + std::to_string(i), existed));
+        before.insert(fixture.messageId(paths.back(), fixture.deliver(paths.back(), "before")));
+    }
+    std::array<std::atomic<bool>, folders> registered{};
+    std::atomic<bool> stop = false;
+    std::vector<std::pair<std::string, bool>> delivered; // folder/unique, after its registration
+    std::thread deliverer([&] {
+        for (int i = 0; !stop; i = (i + 1) % folders) {
+            const bool after = registered[i];
+            delivered.emplace_back(paths[i] + "/" + fixture.deliver(paths[i], "x"), after);
+            Sleep(1);
+        }
+    });
+    Sleep(20);
+    for (int i = 0; i < folders; ++i) {
+        ASSERT_NE(fixture.advise(paths[i], allEvents, &sink), 0u);
+        registered[i] = true;
+    }
+    Sleep(100);
+    stop = true;
+    deliverer.join();
+
+    std::map<Bytes, bool> afterRegistration;
+    for (const auto& [where, after] : delivered) {
+        const size_t slash = where.rfind('/');
+        afterRegistration[fixture.messageId(where.substr(0, slash), where.substr(slash + 1))] =
+            after;
+    }
+    const auto announced = [&](const Bytes& id) {
+        return std::count_if(sink.received.begin(), sink.received.end(),
+                             [&](const auto& received) { return received.id == id; });
+    };
+    ASSERT_TRUE(wt::pumpUntil(
+        [&] {
+            return std::all_of(afterRegistration.begin(), afterRegistration.end(),
+                               [&](const auto& m) { return !m.second || announced(m.first); });
+        },
+        15000));
+    wt::pumpFor(500);
+    for (const auto& received : sink.received)
+        EXPECT_EQ(received.event, ULONG(fnevNewMail));
+    for (const auto& [id, after] : afterRegistration) {
+        if (after)
+            EXPECT_EQ(announced(id), 1) << "delivered after its folder's registration: once";
+        else
+            EXPECT_LE(announced(id), 1) << "delivered during it: at most once";
+    }
+    for (const Bytes& id : before)
+        EXPECT_EQ(announced(id), 0) << "there before";
+    EXPECT_GT(std::count_if(afterRegistration.begin(), afterRegistration.end(),
+                            [](const auto& m) { return m.second; }),
+              folders)
+        << "deliveries after registration, to every folder";
 }
 
 TEST(Watcher, BurstLargerThanOneReadIsAnnouncedOnceEach) {
