@@ -57,27 +57,40 @@ STDMETHODIMP Folder::GetHierarchyTable(ULONG flags, LPMAPITABLE* table) {
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 
+// A folder may hold a hundred thousand messages while a program reads a screenful of them:
+// each row holds at first what is known without reading the message (its identifiers and
+// flags), and the message is read when more of it is asked for. One that is gone by then keeps
+// only its identifiers.
 STDMETHODIMP Folder::GetContentsTable(ULONG, LPMAPITABLE* table) {
     MAILDIR_FAULT_POINT("IMAPIFolder::GetContentsTable");
     if (!table)
         return MAPI_E_INVALID_PARAMETER;
     std::vector<Properties> rows;
-    bool calendar = false;
+    auto uniques = std::make_shared<std::vector<std::string>>();
     {
         std::lock_guard guard(store_->lock);
-        calendar = store_->files().isCalendar(path_);
-        if (calendar) {
+        if (store_->files().isCalendar(path_)) {
             *table = calendarTable();
             return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
         }
         if (store_->files().isMaildir(path_))
-            for (const auto& message : store_->files().messages(path_))
-                if (auto properties = store_->messageProperties(path_, message.unique))
-                    rows.push_back(std::move(*properties));
+            for (const auto& message : store_->files().messages(path_)) {
+                rows.push_back(store_->messageKeys(path_, message));
+                uniques->push_back(message.unique);
+            }
     }
-    *table = make<Table>(std::move(rows),
-                         std::vector<ULONG>{PR_ENTRYID, PR_SENDER_NAME, PR_SUBJECT,
-                                            PR_MESSAGE_DELIVERY_TIME, PR_MESSAGE_FLAGS});
+    *table = make<Table>(
+        std::move(rows),
+        std::vector<ULONG>{PR_ENTRYID, PR_SENDER_NAME, PR_SUBJECT, PR_MESSAGE_DELIVERY_TIME,
+                           PR_MESSAGE_FLAGS},
+        Store::messageKeyTags(), [store = store_, folder = path_, uniques](size_t row) {
+            const std::string& unique = (*uniques)[row];
+            std::lock_guard guard(store->lock);
+            if (auto properties = store->messageProperties(folder, unique))
+                return std::move(*properties);
+            const Bytes id = store->messageId(folder, unique);
+            return Properties{binaryProperty(PR_ENTRYID, id), binaryProperty(PR_INSTANCE_KEY, id)};
+        });
     return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 

@@ -204,6 +204,24 @@ Properties Store::itemIdentity(const std::string& folder, const std::string& nam
     };
 }
 
+namespace {
+
+ULONG messageFlags(const std::string& flags) {
+    return MSGFLAG_UNMODIFIED | (devkit::hasFlag(flags, 'S') ? MSGFLAG_READ : 0);
+}
+
+} // namespace
+
+std::vector<ULONG> Store::messageKeyTags() {
+    return {PR_ENTRYID, PR_INSTANCE_KEY, PR_MESSAGE_FLAGS};
+}
+
+Properties Store::messageKeys(const std::string& folder, const devkit::MessageFile& message) {
+    const Bytes id = messageId(folder, message.unique);
+    return {binaryProperty(PR_ENTRYID, id), binaryProperty(PR_INSTANCE_KEY, id),
+            longProperty(PR_MESSAGE_FLAGS, messageFlags(message.flags))};
+}
+
 std::optional<Properties> Store::messageProperties(const std::string& folder,
                                                    const std::string& unique) {
     const auto file = files_.findMessage(folder, unique);
@@ -218,9 +236,7 @@ std::optional<Properties> Store::messageProperties(const std::string& folder,
     properties.insert(
         properties.end(),
         {
-            longProperty(PR_MESSAGE_FLAGS,
-                         MSGFLAG_UNMODIFIED |
-                             (devkit::hasFlag(file->flags, 'S') ? MSGFLAG_READ : 0)),
+            longProperty(PR_MESSAGE_FLAGS, messageFlags(file->flags)),
             longProperty(PR_MESSAGE_SIZE, LONG(content.size())),
             timeProperty(PR_MESSAGE_DELIVERY_TIME, fileTimeOf(file->file)),
             textProperty(unicode(PR_BODY), parsed.body),

@@ -33,6 +33,9 @@ public:
     // A message's properties, parsed from its file; nothing when the message is gone.
     std::optional<Properties> messageProperties(const std::string& folder,
                                                 const std::string& unique);
+    // The few of them known without reading the file: its identifiers and flags.
+    Properties messageKeys(const std::string& folder, const devkit::MessageFile& message);
+    static std::vector<ULONG> messageKeyTags();
     // An appointment's properties at the moment `now` (seconds since 1970, UTC); nothing when
     // its file is gone or cannot be read as an appointment.
     std::optional<Properties> appointmentProperties(const std::string& folder,

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 
 using namespace kit;
 
@@ -239,6 +241,54 @@ TEST_F(Provider, HierarchyTableGivesCountsSubfoldersAndDepthWhenAskedAfterIdenti
     }
     freeRows(rows);
     EXPECT_EQ(seen, (std::vector<std::string>{"Family 2 - 1", "Projects 0 + 1", "Deeper 1 - 2"}));
+}
+
+TEST_F(Provider, ContentsTableReadsAMessageWhenMoreThanItsIdentifiersAndFlagsAreAskedFor) {
+    const std::string gone = deliver(fixture, fixture.inbox(), "a@b", "gone");
+    const std::string read = deliver(fixture, fixture.inbox(), "a@b", "read");
+    const std::string rewritten = deliver(fixture, fixture.inbox(), "a@b", "before");
+    const auto dir = fixture.files().directory(fixture.inbox());
+    std::filesystem::rename(dir / "new" / read, dir / "cur" / (read + ";2,S"));
+    Ref<IMAPIFolder> inbox = fixture.openFolder(fixture.folderId(fixture.inbox()));
+    ASSERT_TRUE(inbox);
+    Ref<IMAPITable> table;
+    ASSERT_EQ(inbox->GetContentsTable(0, table.put()), S_OK);
+    // The row of each message by its identifier: its flags, or later its subject.
+    const auto rowsBy = [&](ULONG tag) {
+        SizedSPropTagArray(2, columns) = {2, {PR_ENTRYID, tag}};
+        std::map<Bytes, std::string> found;
+        SRowSet* rows = nullptr;
+        if (table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0) != S_OK ||
+            table->SeekRow(BOOKMARK_BEGINNING, 0, nullptr) != S_OK ||
+            table->QueryRows(10, 0, &rows) != S_OK)
+            return found;
+        for (ULONG i = 0; i < rows->cRows; ++i) {
+            const SPropValue* values = rows->aRow[i].lpProps;
+            const SBinary& id = values[0].Value.bin;
+            found[Bytes(id.lpb, id.lpb + id.cb)] =
+                values[1].ulPropTag == tag
+                    ? (tag == PR_SUBJECT_A ? values[1].Value.lpszA
+                                           : std::to_string(values[1].Value.l))
+                    : "none";
+        }
+        freeRows(rows);
+        return found;
+    };
+    const auto id = [&](const std::string& unique) {
+        return fixture.messageId(fixture.inbox(), unique);
+    };
+    EXPECT_EQ(
+        rowsBy(PR_MESSAGE_FLAGS),
+        (std::map<Bytes, std::string>{{id(gone), std::to_string(MSGFLAG_UNMODIFIED)},
+                                      {id(read), std::to_string(MSGFLAG_UNMODIFIED | MSGFLAG_READ)},
+                                      {id(rewritten), std::to_string(MSGFLAG_UNMODIFIED)}}));
+    // Messages are read when their subjects are first asked for: as they are then.
+    std::filesystem::remove(dir / "new" / gone);
+    std::ofstream(dir / "new" / rewritten, std::ios::binary | std::ios::trunc)
+        << "From: a@b\r\nSubject: after\r\n\r\nHello";
+    EXPECT_EQ(rowsBy(PR_SUBJECT_A),
+              (std::map<Bytes, std::string>{
+                  {id(gone), "none"}, {id(read), "read"}, {id(rewritten), "after"}}));
 }
 
 // Where SeekRow lands in a contents table of five mails sorted by subject ("m1" to "m5"),
