@@ -19,7 +19,6 @@
 
 #include <functional>
 #include <list>
-#include <set>
 
 namespace maildir {
 
