@@ -10,7 +10,6 @@ namespace devkit::ical {
 namespace {
 
 constexpr std::int64_t kDstMargin = 2 * 3600;
-constexpr std::int64_t kZoneMargin = 2 * kSecondsPerDay; // covers any offset from Greenwich
 
 bool isUtcName(std::string_view id) {
     return equalsIgnoreAsciiCase(id, "UTC") || equalsIgnoreAsciiCase(id, "GMT") ||
@@ -99,7 +98,7 @@ std::optional<Alarm> readAlarm(const Component& component,
 
 std::optional<Event> readEvent(const Component& component,
                                const std::vector<std::shared_ptr<TimeZone>>& zones,
-                               std::string& error) {
+                               std::string& error, bool& pastLimits) {
     Event event;
     const ContentLine* start = component.find("DTSTART");
     if (!start) {
@@ -138,12 +137,22 @@ std::optional<Event> readEvent(const Component& component,
     }
     for (const ContentLine* line : component.findAll("EXDATE"))
         for (const std::string& item : splitList(line->value))
-            if (auto date = readDateTime(*line, zones, item))
+            if (auto date = readDateTime(*line, zones, item)) {
+                if (event.exceptions.size() == kMaxExceptions) {
+                    pastLimits = true;
+                    break;
+                }
                 event.exceptions.push_back(*date);
+            }
     for (const Component& child : component.children)
         if (child.name == "VALARM")
-            if (auto alarm = readAlarm(child, zones))
+            if (auto alarm = readAlarm(child, zones)) {
+                if (event.alarms.size() == kMaxAlarms) {
+                    pastLimits = true;
+                    break;
+                }
                 event.alarms.push_back(std::move(*alarm));
+            }
     return event;
 }
 
@@ -168,9 +177,10 @@ std::optional<Appointment> Appointment::parse(std::string_view text, std::string
             if (auto zone = TimeZone::fromComponent(*part))
                 appointment.zones_.push_back(std::make_shared<TimeZone>(std::move(*zone)));
     std::vector<Event> events;
+    bool pastLimits = false;
     for (const Component* part : parts)
         if (part->name == "VEVENT") {
-            auto event = readEvent(*part, appointment.zones_, error);
+            auto event = readEvent(*part, appointment.zones_, error, pastLimits);
             if (!event)
                 return std::nullopt;
             events.push_back(std::move(*event));
@@ -187,9 +197,20 @@ std::optional<Appointment> Appointment::parse(std::string_view text, std::string
     appointment.master_.recurrenceId.reset();
     events.erase(master);
     for (Event& event : events)
-        if (event.recurrenceId && event.uid == appointment.master_.uid)
+        if (event.recurrenceId && event.uid == appointment.master_.uid) {
+            if (appointment.overrides_.size() == kMaxOverrides) {
+                pastLimits = true;
+                break;
+            }
             appointment.overrides_.push_back(std::move(event));
+        }
+    *appointment.pastLimits_ = pastLimits;
     return appointment;
+}
+
+bool Appointment::pastLimits() const {
+    return *pastLimits_ || std::any_of(zones_.begin(), zones_.end(),
+                                       [](const auto& zone) { return zone->pastLimits(); });
 }
 
 bool Appointment::hasAlarms() const {
@@ -253,8 +274,28 @@ std::int64_t Appointment::endOf(const Event& event, std::int64_t startWall,
     return startUtc;
 }
 
+namespace {
+
+// Of an alarm's repeats from `at`, the last before `moment` and the first at or after it.
+void repeatsAround(const Alarm& alarm, std::int64_t at, std::int64_t moment,
+                   const std::function<void(std::int64_t)>& visit) {
+    const std::int64_t every = alarm.every.totalSeconds();
+    if (alarm.repeat <= 0 || every <= 0) {
+        visit(at);
+        return;
+    }
+    // The index of the first repeat at or after the moment.
+    const std::int64_t first = moment <= at ? 0 : floorDiv(moment - at - 1, every) + 1;
+    if (first <= alarm.repeat)
+        visit(at + first * every);
+    if (const std::int64_t last = std::min<std::int64_t>(first - 1, alarm.repeat); last >= 0)
+        visit(at + last * every);
+}
+
+} // namespace
+
 void Appointment::alarmsOf(const Event& event, std::int64_t startWall, std::int64_t startUtc,
-                           bool absolute,
+                           bool absolute, std::int64_t moment,
                            const std::function<void(const AlarmTime&)>& visit) const {
     std::optional<std::int64_t> endUtc;
     for (const Alarm& alarm : event.alarms) {
@@ -268,8 +309,9 @@ void Appointment::alarmsOf(const Event& event, std::int64_t startWall, std::int6
                 endUtc = endOf(event, startWall, startUtc);
             at = (alarm.fromEnd ? *endUtc : startUtc) + alarm.offset.totalSeconds();
         }
-        for (int i = 0; i <= alarm.repeat; ++i)
-            visit({at + i * alarm.every.totalSeconds(), startUtc, &event});
+        repeatsAround(alarm, at, moment, [&](std::int64_t instant) {
+            visit({instant, startUtc, &event});
+        });
     }
 }
 
@@ -295,24 +337,26 @@ std::optional<AlarmTime> Appointment::nextAlarm(std::int64_t moment) const {
         if (alarm.at >= moment && (!best || alarm.at < best->at))
             best = alarm;
     };
-    if (singleAlarms(consider))
+    if (singleAlarms(moment, consider))
         return best;
     const std::int64_t masterStart = toUtc(master_.start);
     // Absolute alarms ring once, whatever the rule.
     for (const Alarm& alarm : master_.alarms)
         if (alarm.absolute)
-            for (int i = 0; i <= alarm.repeat; ++i)
-                consider({toUtc(*alarm.absolute) + i * alarm.every.totalSeconds(), masterStart,
-                          &master_});
+            repeatsAround(alarm, toUtc(*alarm.absolute), moment, [&](std::int64_t instant) {
+                consider({instant, masterStart, &master_});
+            });
 
     Leads leads;
     const std::int64_t length = endOf(master_, master_.start.wall, masterStart) - masterStart;
+    // Summer time may move an occurrence's alarms against its wall-clock time; not in UTC.
+    const std::int64_t dstMargin = master_.start.kind == DateTime::Kind::utc ? 0 : kDstMargin;
     for (const Alarm& alarm : master_.alarms) {
         if (alarm.absolute)
             continue;
         const std::int64_t base = (alarm.fromEnd ? length : 0) + alarm.offset.totalSeconds();
-        const std::int64_t low = base - kDstMargin;
-        const std::int64_t high = base + alarm.repeat * alarm.every.totalSeconds() + kDstMargin;
+        const std::int64_t low = base - dstMargin;
+        const std::int64_t high = base + alarm.repeat * alarm.every.totalSeconds() + dstMargin;
         leads.low = leads.any ? std::min(leads.low, low) : low;
         leads.high = leads.any ? std::max(leads.high, high) : high;
         leads.any = true;
@@ -321,17 +365,26 @@ std::optional<AlarmTime> Appointment::nextAlarm(std::int64_t moment) const {
         return best;
 
     Recurrence occurrences = recurrenceOf(master_);
-    occurrences.skipTo(moment - leads.high - kZoneMargin);
-    for (int i = 0; i < kMaxOccurrencesScanned; ++i) {
+    // Occurrences are wall-clock times: the zone's offset now tells how far to skip.
+    const std::int64_t offset = moment - occurrenceStart(moment);
+    occurrences.skipTo(moment - leads.high + offset - dstMargin);
+    const std::int64_t work = occurrenceWork();
+    for (std::int64_t spent = 0;;) {
+        if (spent + occurrences.periodsExpanded() > kMaxSearchWork) {
+            *pastLimits_ = true;
+            break;
+        }
         const auto wall = occurrences.next();
         if (!wall)
             break;
         const std::int64_t start = occurrenceStart(*wall);
         if (best && start + leads.low > best->at)
             break;
-        if (start + leads.high < moment || isReplaced(*wall, start))
+        if (start + leads.high < moment)
             continue;
-        alarmsOf(master_, *wall, start, false, consider);
+        spent += work;
+        if (!isReplaced(*wall, start))
+            alarmsOf(master_, *wall, start, false, moment, consider);
     }
     return best;
 }
@@ -342,15 +395,20 @@ std::optional<AlarmTime> Appointment::lastAlarmBefore(std::int64_t moment) const
         if (alarm.at < moment && (!best || alarm.at > best->at))
             best = alarm;
     };
-    if (singleAlarms(consider))
+    if (singleAlarms(moment, consider))
         return best;
     // The first occurrence, with the absolute alarms.
-    alarmsOf(master_, master_.start.wall, toUtc(master_.start), true, consider);
+    alarmsOf(master_, master_.start.wall, toUtc(master_.start), true, moment, consider);
     Recurrence occurrences = recurrenceOf(master_);
     occurrences.next(); // the first occurrence, done above
     // Without a bound, occurrences a year and more before the moment do not matter.
     occurrences.skipTo(moment - 400 * kSecondsPerDay);
-    for (int i = 0; i < kMaxOccurrencesScanned; ++i) {
+    const std::int64_t work = occurrenceWork();
+    for (std::int64_t spent = 0;; spent += work) {
+        if (spent + occurrences.periodsExpanded() > kMaxSearchWork) {
+            *pastLimits_ = true;
+            break;
+        }
         const auto wall = occurrences.next();
         if (!wall)
             break;
@@ -358,17 +416,22 @@ std::optional<AlarmTime> Appointment::lastAlarmBefore(std::int64_t moment) const
         if (start - kSecondsPerDay * 366 > moment)
             break;
         if (!isReplaced(*wall, start))
-            alarmsOf(master_, *wall, start, false, consider);
+            alarmsOf(master_, *wall, start, false, moment, consider);
     }
     return best;
 }
 
-bool Appointment::singleAlarms(const std::function<void(const AlarmTime&)>& visit) const {
+std::int64_t Appointment::occurrenceWork() const {
+    return 1 + std::int64_t(master_.alarms.size() + master_.exceptions.size() + overrides_.size());
+}
+
+bool Appointment::singleAlarms(std::int64_t moment,
+                               const std::function<void(const AlarmTime&)>& visit) const {
     for (const Event& moved : overrides_)
-        alarmsOf(moved, moved.start.wall, toUtc(moved.start), true, visit);
+        alarmsOf(moved, moved.start.wall, toUtc(moved.start), true, moment, visit);
     if (master_.rule)
         return false;
-    alarmsOf(master_, master_.start.wall, toUtc(master_.start), true, visit);
+    alarmsOf(master_, master_.start.wall, toUtc(master_.start), true, moment, visit);
     return true;
 }
 
@@ -381,14 +444,15 @@ std::int64_t Appointment::occurrenceStart(std::int64_t wall) const {
 Recurrence Appointment::recurrenceOf(const Event& event) const {
     const std::optional<DateTime> until = event.rule->until;
     const DateTime start = event.start;
-    return Recurrence(*event.rule, start.wall, [this, until, start](std::int64_t wall) {
+    const std::int64_t untilUtc = until ? toUtc(*until) : 0; // once, not for every occurrence
+    return Recurrence(*event.rule, start.wall, [this, until, start, untilUtc](std::int64_t wall) {
         if (until->isDate())
             return dayOf(wall) > dayOf(until->wall);
         if (until->kind == DateTime::Kind::floating)
             return wall > until->wall;
         DateTime at = start;
         at.wall = wall;
-        return toUtc(at) > toUtc(*until);
+        return toUtc(at) > untilUtc;
     });
 }
 

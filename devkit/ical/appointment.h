@@ -6,6 +6,7 @@
 #include "recurrence.h"
 #include "time_zone.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,8 +46,14 @@ struct AlarmTime {
     const Event* event; // the appointment, or the override that describes the occurrence
 };
 
-// Limits on the work spent on one item, whatever its rule asks for.
-inline constexpr int kMaxOccurrencesScanned = 100000;
+// Limits on the work spent on one item, whatever its file asks for: alarms, exceptions and
+// moved occurrences read, and the work of one search for an alarm (an occurrence examined
+// costs one, and one more for each of its alarms, exceptions and moved occurrences). An item
+// past a limit is served with what was found within it; see pastLimits().
+inline constexpr std::int64_t kMaxSearchWork = 20000;
+inline constexpr std::size_t kMaxAlarms = 100;
+inline constexpr std::size_t kMaxExceptions = 1000;
+inline constexpr std::size_t kMaxOverrides = 1000;
 inline constexpr std::size_t kMaxTextBytes = 4096;
 
 class Appointment {
@@ -60,6 +67,10 @@ public:
     void setLocalZone(std::function<std::int64_t(std::int64_t wall)> toUtc) {
         localToUtc_ = std::move(toUtc);
     }
+
+    // Whether the file asked for more work than the limits allow, in what it holds or in a
+    // search made so far.
+    bool pastLimits() const;
 
     const Event& event() const { return master_; }
     const std::vector<Event>& overrides() const { return overrides_; }
@@ -78,8 +89,10 @@ public:
     std::optional<std::string> zoneDescription(const Event& event, std::int64_t moment) const;
 
 private:
+    // The alarms of one occurrence: of each alarm's repeats, the last before `moment` and the
+    // first at or after it.
     void alarmsOf(const Event& event, std::int64_t startWall, std::int64_t startUtc, bool absolute,
-                  const std::function<void(const AlarmTime&)>& visit) const;
+                  std::int64_t moment, const std::function<void(const AlarmTime&)>& visit) const;
     std::int64_t endOf(const Event& event, std::int64_t startWall, std::int64_t startUtc) const;
     bool sameOccurrence(const DateTime& value, std::int64_t wall, std::int64_t utc) const;
     // An occurrence of the appointment that an EXDATE removes or an override replaces.
@@ -87,7 +100,10 @@ private:
     Recurrence recurrenceOf(const Event& event) const;
     // The alarms of the moved occurrences and, when the appointment does not repeat, of its one
     // occurrence; true when that was all there is.
-    bool singleAlarms(const std::function<void(const AlarmTime&)>& visit) const;
+    bool singleAlarms(std::int64_t moment,
+                      const std::function<void(const AlarmTime&)>& visit) const;
+    // What examining one occurrence of the appointment costs towards kMaxSearchWork.
+    std::int64_t occurrenceWork() const;
     // UTC start of the master's occurrence at local `wall` time.
     std::int64_t occurrenceStart(std::int64_t wall) const;
 
@@ -95,6 +111,7 @@ private:
     std::vector<Event> overrides_;
     std::vector<std::shared_ptr<TimeZone>> zones_;
     std::function<std::int64_t(std::int64_t)> localToUtc_;
+    std::shared_ptr<std::atomic<bool>> pastLimits_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 } // namespace devkit::ical

@@ -10,7 +10,7 @@ namespace devkit::ical {
 
 namespace {
 
-constexpr std::int64_t kMaxEmptyPeriods = 100000;
+constexpr std::int64_t kMaxEmptyPeriods = 20000;
 constexpr int kLastYear = 9999;
 
 bool parseInt(std::string_view text, int& value) {
@@ -182,6 +182,7 @@ Recurrence::Recurrence(const RecurrenceRule& rule, std::int64_t startWall,
 
 // The candidates of one period, sorted, before the start and COUNT are applied.
 void Recurrence::fill(std::int64_t period) {
+    ++expanded_;
     pending_.clear();
     pendingAt_ = 0;
     const std::int64_t step = period * rule_.interval;
@@ -279,8 +280,14 @@ void Recurrence::fill(std::int64_t period) {
         }
         if (monthListed(rule_.byMonth, day) &&
             (rule_.byMonthDay.empty() || monthDayListed(rule_.byMonthDay, day)) &&
-            (rule_.byDay.empty() || weekdayListed(rule_.byDay, day)))
+            (rule_.byDay.empty() || weekdayListed(rule_.byDay, day))) {
             pending_.push_back(at);
+        } else {
+            // The rest of a day left out holds nothing either: on to the next day's first.
+            const std::int64_t length = unitSeconds(rule_.frequency) * rule_.interval;
+            period_ =
+                std::max(period_, floorDiv((day + 1) * kSecondsPerDay - start_ - 1, length) + 1);
+        }
         return;
     }
     }
@@ -332,7 +339,12 @@ std::optional<std::int64_t> Recurrence::next() {
 }
 
 void Recurrence::skipTo(std::int64_t wall) {
-    if (rule_.count || wall <= start_ || finished_)
+    // With COUNT, only a rule that gives one occurrence in every period can tell how many
+    // it passes over.
+    const bool onePerPeriod = rule_.frequency <= Frequency::daily && rule_.byDay.empty() &&
+                              rule_.byMonthDay.empty() && rule_.byMonth.empty() &&
+                              rule_.bySetPos.empty();
+    if ((rule_.count && !onePerPeriod) || wall <= start_ || finished_)
         return;
     std::int64_t period = 0;
     const std::int64_t startDay = dayOf(start_);
@@ -361,6 +373,9 @@ void Recurrence::skipTo(std::int64_t wall) {
         pending_.clear();
         pendingAt_ = 0;
         startDone_ = true;
+        // The start and one occurrence in each period after it, up to this one.
+        if (rule_.count)
+            emitted_ = int(std::min<std::int64_t>(period, INT_MAX));
     }
 }
 

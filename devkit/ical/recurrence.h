@@ -46,8 +46,11 @@ public:
 
     std::optional<std::int64_t> next();
     // Moves ahead so that next() yields no occurrence much before `wall` that it would not
-    // otherwise skip. Only rules without COUNT can skip; with COUNT it does nothing.
+    // otherwise skip. A rule with COUNT skips only when each of its periods holds exactly one
+    // occurrence (FREQ up to DAILY without BY parts); otherwise it does nothing.
     void skipTo(std::int64_t wall);
+    // Periods of the rule expanded so far, with or without occurrences: the work done.
+    std::int64_t periodsExpanded() const { return expanded_; }
 
 private:
     void fill(std::int64_t period);
@@ -59,6 +62,7 @@ private:
     std::vector<std::int64_t> pending_;
     std::size_t pendingAt_ = 0;
     int emitted_ = 0;
+    std::int64_t expanded_ = 0;
     bool startDone_ = false;
     bool finished_ = false;
 };

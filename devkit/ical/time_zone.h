@@ -6,11 +6,19 @@
 #include "recurrence.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace devkit::ical {
+
+// Limits on the work a zone costs, whatever its file asks for: observances read (real zones
+// have a few, a full history some dozens), onset dates per observance, and onsets expanded
+// for one year of the zone. A zone past one is used with what was found within it.
+inline constexpr std::size_t kMaxObservances = 100;
+inline constexpr std::size_t kMaxOnsetDates = 1000;
+inline constexpr int kMaxOnsetsPerYear = 2000;
 
 struct Observance {
     bool daylight = false;
@@ -35,13 +43,21 @@ public:
     // time begins) is read with the offset before the change; one that occurs twice (the hour
     // repeated when it ends), as its first occurrence.
     std::int64_t toUtc(std::int64_t wall) const;
+    // Whether the zone's file asked for more than the limits above allow.
+    bool pastLimits() const;
 
 private:
-    // The latest onset at or before `utc` of one observance, as an instant.
-    std::optional<std::int64_t> latestOnset(const Observance& observance, std::int64_t utc) const;
+    struct Year; // the offsets of one year, worked out once
+    struct Years;
+    void prepare();
+    Year yearOf(int year) const;
 
     std::string id_;
     std::vector<Observance> observances_;
+    std::vector<int> offsets_; // every offset of the observances, ascending
+    int earliestOffset_ = 0;   // in force before every onset
+    bool pastLimits_ = false;  // while reading
+    std::shared_ptr<Years> years_;
 };
 
 // "(GMT+01:00) Europe/Berlin", "(GMT-03:30) ...", and "(GMT) name" for a zero offset.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include <cstdio>
 
@@ -53,12 +54,21 @@ void CalendarItems::remind(Cached& cached, std::int64_t now, std::int64_t linger
         cached.until = reminder.alarm->at + 300 * ical::kSecondsPerDay;
 }
 
+void CalendarItems::notePastLimits(const CalendarFile& file, CalendarItem& item) {
+    item.pastLimits = item.appointment && item.appointment->pastLimits();
+    if (!item.pastLimits || std::exchange(reported_[file.file.native()], true))
+        return;
+    if (reportPastLimits_)
+        reportPastLimits_(file);
+}
+
 CalendarItem CalendarItems::load(const CalendarFile& file, std::int64_t now, std::int64_t linger) {
     {
         std::lock_guard guard(lock_);
         auto found = cache_.find(file.file.native());
         if (found != cache_.end() && found->second.signature == file.signature) {
             remind(found->second, now, linger);
+            notePastLimits(file, found->second.item);
             return found->second.item;
         }
     }
@@ -70,12 +80,14 @@ CalendarItem CalendarItems::reload(const CalendarFile& file, std::int64_t now,
     Cached cached{file.signature, read(file)};
     remind(cached, now, linger);
     std::lock_guard guard(lock_);
+    notePastLimits(file, cached.item);
     return (cache_[file.file.native()] = std::move(cached)).item;
 }
 
 void CalendarItems::forget(const fs::path& file) {
     std::lock_guard guard(lock_);
     cache_.erase(file.native());
+    reported_.erase(file.native());
 }
 
 Reminder reminderOf(const ical::Appointment& appointment, std::int64_t now, std::int64_t linger) {

@@ -32,6 +32,9 @@ struct CalendarItem {
     // resolution keeps the signature but not this.
     std::uint64_t digest = 0;
     Reminder reminder; // at the moment the item was loaded for
+    // The file asked for more work than an item may cost (see ical::Appointment::pastLimits):
+    // it is served with what was found within the limits.
+    bool pastLimits = false;
 };
 
 // Parsed appointments by file, valid while the file's signature stays the same, with each
@@ -42,6 +45,10 @@ public:
     // `localToUtc` reads floating times and dates as the user's wall-clock time.
     explicit CalendarItems(std::function<std::int64_t(std::int64_t)> localToUtc = {})
         : localToUtc_(std::move(localToUtc)) {}
+    // Called once for a file whose item goes past the limits, until the file is forgotten.
+    void onPastLimits(std::function<void(const CalendarFile&)> report) {
+        reportPastLimits_ = std::move(report);
+    }
 
     // The item and its reminder at `now` (seconds since 1970, UTC).
     CalendarItem load(const CalendarFile& file, std::int64_t now = 0,
@@ -63,8 +70,12 @@ private:
     };
     CalendarItem read(const CalendarFile& file);
     static void remind(Cached& cached, std::int64_t now, std::int64_t linger);
+    // Reports the file the first time its item is past the limits.
+    void notePastLimits(const CalendarFile& file, CalendarItem& item);
 
     std::function<std::int64_t(std::int64_t)> localToUtc_;
+    std::function<void(const CalendarFile&)> reportPastLimits_;
+    std::unordered_map<fs::path::string_type, bool> reported_; // under lock_
     std::mutex lock_;
     std::unordered_map<fs::path::string_type, Cached> cache_;
 };

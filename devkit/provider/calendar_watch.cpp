@@ -139,10 +139,19 @@ CalendarWatch::Known CalendarWatch::current(const devkit::CalendarFile& file, st
 std::vector<Notice> CalendarWatch::examine(Folder& folder, const std::string& name,
                                            std::int64_t now, bool reported) {
     std::optional<devkit::CalendarFile> file;
-    std::optional<Known> known;
     {
         std::lock_guard storeGuard(store_->lock);
         file = store_->files().findCalendarFile(folder.path, name);
+    }
+    return compare(folder, name, file, now, reported);
+}
+
+std::vector<Notice> CalendarWatch::compare(Folder& folder, const std::string& name,
+                                           const std::optional<devkit::CalendarFile>& file,
+                                           std::int64_t now, bool reported) {
+    std::optional<Known> known;
+    {
+        std::lock_guard storeGuard(store_->lock);
         if (file)
             known = current(*file, now, reported);
         else
@@ -173,21 +182,28 @@ std::vector<Notice> CalendarWatch::examine(Folder& folder, const std::string& na
 
 std::vector<Notice> CalendarWatch::settle(Folder& folder, std::int64_t now) {
     std::vector<Notice> notices;
-    if (folder.lost) {
-        std::set<std::string> names;
-        for (const auto& [name, known] : folder.known)
-            names.insert(name);
-        {
-            std::lock_guard storeGuard(store_->lock);
-            for (const auto& file : store_->files().calendarFiles(folder.path))
-                names.insert(file.name);
-        }
-        folder.dirty.insert(names.begin(), names.end());
-        folder.lost = false;
-    }
     for (const std::string& name : folder.dirty) {
         auto found = examine(folder, name, now, true);
         notices.insert(notices.end(), found.begin(), found.end());
+    }
+    if (folder.lost) {
+        // The changes that were lost are not known: every file is compared with what was
+        // reported by its size and time of writing, and read again only when they differ, so
+        // that a lost batch in a calendar of thousands costs one listing, not a reading of all.
+        std::map<std::string, std::optional<devkit::CalendarFile>> files;
+        for (const auto& [name, known] : folder.known)
+            files[name]; // gone unless listed
+        {
+            std::lock_guard storeGuard(store_->lock);
+            for (auto& file : store_->files().calendarFiles(folder.path))
+                files[file.name] = std::move(file);
+        }
+        for (const auto& [name, file] : files)
+            if (!folder.dirty.count(name)) {
+                auto found = compare(folder, name, file, now, false);
+                notices.insert(notices.end(), found.begin(), found.end());
+            }
+        folder.lost = false;
     }
     folder.dirty.clear();
     if (!folder.gone)

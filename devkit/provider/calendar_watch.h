@@ -53,6 +53,10 @@ private:
     // size and time of writing are the same.
     std::vector<Notice> examine(Folder& folder, const std::string& name, std::int64_t now,
                                 bool reported);
+    // The same with the file as listed (nothing: gone).
+    std::vector<Notice> compare(Folder& folder, const std::string& name,
+                                const std::optional<devkit::CalendarFile>& file, std::int64_t now,
+                                bool reported);
     std::vector<Notice> advance(std::int64_t now);
     void arm();
     Known current(const devkit::CalendarFile& file, std::int64_t now, bool reported);

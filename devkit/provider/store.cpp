@@ -1,6 +1,7 @@
 #include "store.h"
 
 #include "allocator.h"
+#include "failure_trace.h"
 #include "folder.h"
 #include "message.h"
 #include "msg_store.h"
@@ -66,6 +67,11 @@ std::int64_t unixNow() {
 
 Store::Store(const std::wstring& root) : files_(devkit::fs::path(root)), calendar_(localWallToUtc) {
     files_.open();
+    calendar_.onPastLimits([](const devkit::CalendarFile& file) {
+        traceFailure("calendar item past the limits of its work, served with what was found "
+                     "within them: " +
+                     file.name);
+    });
 }
 
 std::optional<devkit::EntryId> Store::parse(ULONG size, const ENTRYID* id) const {

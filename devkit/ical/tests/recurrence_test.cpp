@@ -68,7 +68,9 @@ TEST(Recurrence, SkippingAheadFindsWhatIteratingFinds) {
     const std::int64_t target = utc(2026, 12, 9, 0, 0);
     for (const char* rule :
          {"FREQ=WEEKLY;BYDAY=MO,TH", "FREQ=MONTHLY;BYDAY=1MO", "FREQ=DAILY;INTERVAL=3",
-          "FREQ=YEARLY;BYMONTH=12;BYMONTHDAY=10", "FREQ=HOURLY;INTERVAL=7"}) {
+          "FREQ=YEARLY;BYMONTH=12;BYMONTHDAY=10", "FREQ=HOURLY;INTERVAL=7",
+          "FREQ=HOURLY;INTERVAL=5;BYDAY=TU", "FREQ=DAILY;INTERVAL=3;COUNT=1000",
+          "FREQ=HOURLY;INTERVAL=7;COUNT=9000"}) {
         const auto all = expand(rule, start, 12000);
         const auto skipped = expand(rule, start, 12000, target);
         auto firstAfter = [&](const List& list) {

@@ -1,7 +1,9 @@
 #include "calendar_items.h"
+#include "hostile_text.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <random>
 
@@ -129,6 +131,31 @@ TEST_F(Calendar, TheReminderLingersThenMovesToTheNextOccurrence) {
 
     add({.summary = "Silent", .start = utc(2026, 12, 7, 8, 0)}, "silent");
     EXPECT_FALSE(reminderOf(*item("silent").appointment, 0).alarm);
+}
+
+TEST_F(Calendar, AnItemPastItsLimitsIsReportedOnceAndItsNeighboursRemindAsEver) {
+    const std::string start = "20261210T100000";
+    store.putCalendarFile(folder, ical::hostile::zoneOfManyObservances(start), "zone");
+    store.putCalendarFile(folder, ical::hostile::manyRepeatedAlarms(start), "alarms");
+    store.putCalendarFile(folder, ical::hostile::everySecond(start, true), "second");
+    add({.summary = "Review", .start = utc(2026, 12, 10, 11, 0), .alarmMinutesBefore = 15}, "good");
+    std::vector<std::string> reported;
+    items.onPastLimits([&](const CalendarFile& file) { reported.push_back(file.name); });
+    for (std::int64_t now : {utc(2026, 12, 10, 10, 30), utc(2026, 12, 10, 10, 40)}) {
+        for (const CalendarFile& file : store.calendarFiles(folder)) {
+            const auto began = std::chrono::steady_clock::now();
+            const CalendarItem loaded = items.load(file, now);
+            EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(1500))
+                << file.name;
+            // Every second for 31 years is served within the limits: its rule skips ahead.
+            EXPECT_EQ(loaded.pastLimits, file.name == "zone" || file.name == "alarms") << file.name;
+            if (file.name != "zone")
+                EXPECT_GE(loaded.reminder.alarm->at, now - kReminderLinger) << file.name;
+        }
+        EXPECT_EQ(item("good").reminder.alarm->at, utc(2026, 12, 10, 10, 45));
+    }
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(reported, (std::vector<std::string>{"alarms", "zone"}));
 }
 
 TEST_F(Calendar, AppointmentsAreWrittenInTheirZone) {
