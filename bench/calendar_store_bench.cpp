@@ -9,6 +9,7 @@
 //   calendar_store_bench [largest calendar (10000)]
 #include "bench_support.h"
 #include "calendar_items.h"
+#include "hostile_text.h"
 #include "mapi_test_support.h"
 
 #include <algorithm>
@@ -189,6 +190,58 @@ int main(int argc, char** argv) {
             if (advised) // the next round from scratch: nothing read, nothing watched
                 calendar.logOnAgain();
         }
+    }
+
+    // Items that ask for unbounded work: each indexed alone, then changed in a calendar of
+    // 1,000 good ones that a reminder program has advised and reads again once it is told.
+    namespace hostile = devkit::ical::hostile;
+    const std::string start = devkit::stamp(first + 3600);
+    std::string big =
+        "BEGIN:VEVENT\r\nUID:big\r\nDTSTART;TZID=Many:" + start + "\r\nRRULE:FREQ=MINUTELY\r\n";
+    for (int i = 0; i < 200; ++i)
+        big += hostile::repeatedAlarm("-PT" + std::to_string(i + 1) + "H", 1000);
+    big += "DESCRIPTION:";
+    while (big.size() < 1000000)
+        big += std::string(74, 'x') + "\r\n ";
+    big = hostile::calendar(hostile::manyObservances(100), big + "\r\nEND:VEVENT\r\n");
+    const std::pair<const char*, std::string> shapes[] = {
+        {"VTIMEZONE of 100 observances", hostile::zoneOfManyObservances(start)},
+        {"50 alarms x 1,000 repeats", hostile::manyRepeatedAlarms(start)},
+        {"200 alarms x 1,000 repeats", hostile::manyRepeatedAlarms(start, 200)},
+        {"FREQ=SECONDLY;COUNT=10^9", hostile::everySecond(start, true)},
+        {"FREQ=SECONDLY;UNTIL=9999", hostile::everySecond(start, false)},
+        {"1 MB: all of these, long text", big},
+    };
+    std::printf("hostile items: indexing each alone (target 20 ms); changed among 1,000 good ones, "
+                "advised: its notification, then one read of the coming reminders (target "
+                "100 ms beyond the 0.1 s of quiet):\n");
+    CalendarStore calendar;
+    for (int i = 0; i < 1000; ++i)
+        calendar.put(i, first, "Room 4");
+    // The item each shape is written over, so that each is a change told of.
+    calendar.fixture.files().putCalendarFile(calendarPath, hostile::manyRepeatedAlarms(start, 1),
+                                             "hostile");
+    calendar.advise();
+    const std::int64_t from = first + 900 * minute;
+    calendar.read(from);
+    for (const auto& [what, text] : shapes) {
+        devkit::CalendarItems alone;
+        const std::string name = calendar.fixture.files().putCalendarFile(calendarPath, text, "");
+        const auto file = calendar.fixture.files().findCalendarFile(calendarPath, name).value();
+        bool past = false;
+        const double indexing = timed([&] { past = alone.load(file, first).pastLimits; });
+        calendar.fixture.files().deleteCalendarFile(calendarPath, name);
+        const ULONG before = calendar.sink.received;
+        double noticed = 0;
+        noticed = timed([&] {
+            calendar.fixture.files().putCalendarFile(calendarPath, text, "hostile");
+            pumpUntil([&] { return calendar.sink.received > before; }, 60000);
+        });
+        const Read read = calendar.read(from);
+        std::printf("  %-30s %7zu bytes: indexing %6.1f ms%s; change told after %7.1f ms, "
+                    "read %6.1f ms\n",
+                    what, text.size(), indexing, past ? " (past a bound)" : "", noticed,
+                    read.total());
     }
     return 0;
 }

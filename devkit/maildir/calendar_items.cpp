@@ -23,7 +23,7 @@ std::uint64_t digestOf(std::string_view content) {
 
 CalendarItem CalendarItems::read(const CalendarFile& file) {
     CalendarItem item{file.name, nullptr, {}, 0, {}};
-    if (const auto content = tryReadFile(file.file)) {
+    if (const auto content = store_ ? store_->readInside(file.file) : tryReadFile(file.file)) {
         item.digest = digestOf(*content);
         if (auto appointment = ical::Appointment::parse(*content, item.error)) {
             appointment->setLocalZone(localToUtc_);

@@ -45,6 +45,9 @@ public:
     // `localToUtc` reads floating times and dates as the user's wall-clock time.
     explicit CalendarItems(std::function<std::int64_t(std::int64_t)> localToUtc = {})
         : localToUtc_(std::move(localToUtc)) {}
+    // Files are read through the store's checked reading (see MaildirStore::readInside);
+    // without a store, by their names.
+    void readThrough(const MaildirStore* store) { store_ = store; }
     // Called once for a file whose item goes past the limits, until the file is forgotten.
     void onPastLimits(std::function<void(const CalendarFile&)> report) {
         reportPastLimits_ = std::move(report);
@@ -74,6 +77,7 @@ private:
     void notePastLimits(const CalendarFile& file, CalendarItem& item);
 
     std::function<std::int64_t(std::int64_t)> localToUtc_;
+    const MaildirStore* store_ = nullptr;
     std::function<void(const CalendarFile&)> reportPastLimits_;
     std::unordered_map<fs::path::string_type, bool> reported_; // under lock_
     std::mutex lock_;

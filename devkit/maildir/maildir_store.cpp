@@ -15,6 +15,12 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 #include <chrono>
 
 #ifdef _WIN32
@@ -220,6 +226,97 @@ std::optional<std::string> tryReadFile(const fs::path& file) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return std::nullopt;
+}
+
+namespace {
+
+std::mutex hookLock;
+std::function<void(const fs::path&)> betweenCheckAndRead;
+
+void callBetweenCheckAndRead(const fs::path& file) {
+    std::function<void(const fs::path&)> hook;
+    {
+        std::lock_guard guard(hookLock);
+        hook = betweenCheckAndRead;
+    }
+    if (hook)
+        hook(file);
+}
+
+} // namespace
+
+void setBetweenCheckAndRead(std::function<void(const fs::path&)> hook) {
+    std::lock_guard guard(hookLock);
+    betweenCheckAndRead = std::move(hook);
+}
+
+std::optional<std::string> MaildirStore::readInside(const fs::path& file,
+                                                    FileIdentity* identity) const {
+#ifdef _WIN32
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    // A writer on Windows may still hold the file for a moment after renaming it into place.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        handle = CreateFileW(file.c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    struct Closer {
+        HANDLE handle;
+        ~Closer() { CloseHandle(handle); }
+    } closer{handle};
+    // A FIFO opens at once under Wine, and its reading waits for a writer: only disk files.
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandle(handle, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !leadsInside(handle))
+        return std::nullopt;
+    if (identity)
+        *identity = {information.dwVolumeSerialNumber,
+                     std::uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow};
+    callBetweenCheckAndRead(file);
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(handle, buffer, sizeof buffer, &read, nullptr))
+            return std::nullopt;
+        if (read == 0)
+            return content;
+        content.append(buffer, read);
+    }
+#else
+    const int descriptor = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return std::nullopt;
+    struct Closer {
+        int descriptor;
+        ~Closer() { ::close(descriptor); }
+    } closer{descriptor};
+    struct stat status {};
+    std::error_code error;
+    const fs::path opened = fs::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error);
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || error ||
+        !leadsInside(opened))
+        return std::nullopt;
+    if (identity)
+        *identity = {std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
+    callBetweenCheckAndRead(file);
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t read = ::read(descriptor, buffer, sizeof buffer);
+        if (read < 0)
+            return std::nullopt;
+        if (read == 0)
+            return content;
+        content.append(buffer, std::size_t(read));
+    }
+#endif
 }
 
 std::string readFile(const fs::path& file) {

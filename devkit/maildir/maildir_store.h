@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -30,6 +31,13 @@ struct CalendarFile {
     fs::path file;
     std::uint64_t signature = 0; // changes whenever the file's size or time of writing does
     std::int64_t written = 0;    // last written, in 100 ns since 1601 (a Windows FILETIME)
+};
+
+// Which file a handle has open: a file swapped for another keeps neither.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
 };
 
 struct MessageFile {
@@ -58,6 +66,12 @@ public:
         return boundary_.containsOpen(openHandle);
     }
 #endif
+    // A file of the store opened once, checked where that very handle leads and that it is a
+    // regular file (not a FIFO, a device or a directory, which could block or mislead a
+    // reader), and read from the same handle: a file swapped for a link after the check is not
+    // what is read. Nothing when any of that fails; `identity` tells which file was read.
+    std::optional<std::string> readInside(const fs::path& file,
+                                          FileIdentity* identity = nullptr) const;
     bool folderExists(std::string_view folder) const;
     // The path that opens the file `name` of `directory`. A Maildir written on Linux may hold
     // names Windows cannot open ('*', '?', '"', '<', '>', '|'); such a file is opened by the
@@ -121,6 +135,13 @@ private:
     std::shared_ptr<CheckedFiles> checkedCalendarFiles_;
     Uid uid_{};
 };
+
+// Called by readInside between its check and its reading, with the file: lets a test change
+// the file at that moment. Empty: nothing is called.
+void setBetweenCheckAndRead(std::function<void(const fs::path&)> hook);
+// The named events through which the kit's fault switch "File::read" holds such a read.
+inline constexpr wchar_t kReadHeldEvent[] = L"MaildirMAPI.ReadHeld";
+inline constexpr wchar_t kReadResumeEvent[] = L"MaildirMAPI.ReadResume";
 
 // Writes a file so that readers see either the old or the whole new content.
 void writeFileAtomically(const fs::path& file, std::string_view content);

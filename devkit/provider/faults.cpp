@@ -1,5 +1,7 @@
 #include "faults.h"
 
+#include "maildir_store.h"
+
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -106,6 +108,23 @@ HRESULT injectedFault(const char* method) {
         if (call == fault.call || (fault.andLater && call > fault.call))
             return fault.code;
     return S_OK;
+}
+
+void holdReadsOnFault() {
+    devkit::setBetweenCheckAndRead([](const devkit::fs::path&) {
+        if (SUCCEEDED(injectedFault("File::read")))
+            return;
+        HANDLE held = CreateEventW(nullptr, TRUE, FALSE, devkit::kReadHeldEvent);
+        HANDLE resume = CreateEventW(nullptr, TRUE, FALSE, devkit::kReadResumeEvent);
+        if (held && resume) {
+            SetEvent(held);
+            WaitForSingleObject(resume, 10000);
+            ResetEvent(resume);
+        }
+        for (HANDLE event : {held, resume})
+            if (event)
+                CloseHandle(event);
+    });
 }
 
 } // namespace maildir

@@ -16,6 +16,12 @@ void followFaultSetting(const wchar_t* key);
 // The code that the next call of `method` must fail with, or S_OK.
 HRESULT injectedFault(const char* method);
 
+// Makes the fault point "File::read" hold a read of a store file (a message or a calendar
+// item) between its check and its reading: when it fires, the event kReadHeldEvent is set and
+// the read waits (at most 10 s) for kReadResumeEvent (both in maildir_store.h), so that a
+// test can swap the file at that very moment. The code given in the setting does not matter.
+void holdReadsOnFault();
+
 } // namespace maildir
 
 #define MAILDIR_FAULT_POINT(method)                                                                \

@@ -67,6 +67,7 @@ std::int64_t unixNow() {
 
 Store::Store(const std::wstring& root) : files_(devkit::fs::path(root)), calendar_(localWallToUtc) {
     files_.open();
+    calendar_.readThrough(&files_);
     calendar_.onPastLimits([](const devkit::CalendarFile& file) {
         traceFailure("calendar item past the limits of its work, served with what was found "
                      "within them: " +
@@ -233,9 +234,9 @@ std::optional<Properties> Store::messageProperties(const std::string& folder,
     const auto file = files_.findMessage(folder, unique);
     if (!file)
         return std::nullopt;
-    const std::optional<std::string> read = devkit::tryReadFile(file->file);
+    const std::optional<std::string> read = files_.readInside(file->file);
     if (!read)
-        return std::nullopt; // gone, or held by its writer
+        return std::nullopt; // gone, held by its writer, not a file, or leading outside
     const std::string& content = *read;
     const devkit::ParsedMessage parsed = devkit::parseMessage(content);
     Properties properties = itemIdentity(folder, unique, "IPM.Note");

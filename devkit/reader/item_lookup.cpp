@@ -53,13 +53,17 @@ LookupResult lookUpItem(const MaildirStore& store, std::string_view entryText,
         return LookupError::malformed;
 
     const auto file = store.findMessage(entry->folder, entry->message);
-    const std::optional<std::string> content = file ? tryReadFile(file->file) : std::nullopt;
+    const std::optional<std::string> content = file ? store.readInside(file->file) : std::nullopt;
     if (!content)
         return LookupError::notFound;
     const ParsedMessage parsed = parseMessage(*content);
     const MimeEntity entity = splitEntity(*content);
-    return ReaderMessage{headerText(entity.headers, "From"), headerText(entity.headers, "To"),
-                         headerText(entity.headers, "Date"), parsed.subject, parsed.body};
+    return ReaderMessage{headerText(entity.headers, "From"),
+                         headerText(entity.headers, "To"),
+                         headerText(entity.headers, "Date"),
+                         parsed.subject,
+                         parsed.body,
+                         entry->folder + '/' + entry->message};
 }
 
 } // namespace devkit

@@ -21,6 +21,7 @@ struct ReaderMessage {
     std::string date;
     std::string subject;
     std::string body;
+    std::string item; // which message it is (folder and unique name), whatever its content
 };
 
 enum class LookupError {

@@ -53,6 +53,7 @@ void reloadSettings() {
     if (current.logFile.empty())
         current.logFile = environment(L"TEMP", L"C:\\") + L"\\maildirreader.log";
     maildir::loadFaults(narrow(readText(L"Faults")));
+    maildir::holdReadsOnFault();
 }
 
 } // namespace reader

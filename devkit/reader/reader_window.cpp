@@ -2,6 +2,7 @@
 
 #include "server.h"
 
+#include <map>
 #include <string>
 
 namespace reader {
@@ -9,6 +10,9 @@ namespace reader {
 namespace {
 
 constexpr int margin = 8, labelWidth = 60, lineHeight = 20;
+
+// The open windows by message; all on the server's one thread.
+std::map<std::string, HWND> openWindows;
 constexpr wchar_t noSubject[] = L"(no subject)";
 
 struct Field {
@@ -77,6 +81,7 @@ LRESULT CALLBACK readerWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         SetBkMode(HDC(wParam), TRANSPARENT);
         return LRESULT(GetSysColorBrush(COLOR_WINDOW));
     case WM_NCDESTROY:
+        std::erase_if(openWindows, [&](const auto& open) { return open.second == window; });
         windowClosed();
         break;
     }
@@ -100,6 +105,12 @@ bool registerClass() {
 } // namespace
 
 HWND openReaderWindow(const devkit::ReaderMessage& message) {
+    if (auto open = openWindows.find(message.item); open != openWindows.end()) {
+        if (IsIconic(open->second))
+            ShowWindow(open->second, SW_RESTORE);
+        SetForegroundWindow(open->second);
+        return open->second;
+    }
     if (!registerClass())
         return nullptr;
     const std::wstring title = message.subject.empty() ? noSubject : wide(message.subject);
@@ -109,6 +120,7 @@ HWND openReaderWindow(const devkit::ReaderMessage& message) {
                         const_cast<devkit::ReaderMessage*>(&message));
     if (!window)
         return nullptr;
+    openWindows[message.item] = window;
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     SetForegroundWindow(window);

@@ -1,5 +1,6 @@
 // The kit's reader window: one message with From, To, Date and Subject above its body, titled
-// with the subject. Every Display opens a window of its own, as a mail client does.
+// with the subject. Each message has one window: displaying a message whose window is open
+// brings that window forward, as a mail client does.
 #pragma once
 #include "item_lookup.h"
 
@@ -11,7 +12,8 @@ inline constexpr wchar_t readerWindowClass[] = L"MaildirReaderWindow";
 // The value fields, for whoever reads the window from outside.
 enum ReaderField { fieldFrom = 101, fieldTo, fieldDate, fieldSubject, fieldBody };
 
-// Opens and shows the window; null when it cannot be made.
+// Opens and shows the message's window, or brings it forward when it is open already; null
+// when it cannot be made.
 HWND openReaderWindow(const devkit::ReaderMessage& message);
 
 } // namespace reader

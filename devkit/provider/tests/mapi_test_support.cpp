@@ -208,6 +208,33 @@ bool symlinkFromLinux(const devkit::fs::path& target, const devkit::fs::path& li
            });
 }
 
+bool fifoFromLinux(const devkit::fs::path& fifo) {
+    const std::wstring path = unixPath(fifo);
+    return !path.empty() && runLinux(L"Z:\\usr\\bin\\mkfifo", L"/usr/bin/mkfifo " + path, [&] {
+        // Wine answers no attributes for a FIFO: it is found by listing its directory.
+        std::error_code error;
+        for (auto it = std::filesystem::directory_iterator(fifo.parent_path(), error);
+             !error && it != std::filesystem::directory_iterator(); it.increment(error))
+            if (it->path().filename() == fifo.filename())
+                return true;
+        return false;
+    });
+}
+
+std::thread swapWhileReadIsHeld(std::function<void()> swap) {
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, devkit::kReadHeldEvent);
+    HANDLE resume = CreateEventW(nullptr, TRUE, FALSE, devkit::kReadResumeEvent);
+    ResetEvent(held);
+    ResetEvent(resume);
+    return std::thread([=] {
+        if (WaitForSingleObject(held, 30000) == WAIT_OBJECT_0)
+            swap();
+        SetEvent(resume);
+        CloseHandle(held);
+        CloseHandle(resume);
+    });
+}
+
 Bytes bytesOf(const SBinary& binary) {
     return Bytes(binary.lpb, binary.lpb + binary.cb);
 }

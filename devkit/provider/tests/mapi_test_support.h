@@ -1,6 +1,8 @@
 // Helpers for tests that use the provider through mapi32, as a program does: a throwaway store
 // per test, the kit's settings, owning references and a sink that records what it is told.
 #pragma once
+#include <functional>
+#include <thread>
 #include <windows.h>
 #include <mapix.h>
 #include <mapidefs.h>
@@ -121,6 +123,12 @@ bool copyFromLinux(const devkit::fs::path& file, const devkit::fs::path& directo
 std::string failureTrace();
 // Makes `link` a Linux symbolic link to `target`, as a user of the store may.
 bool symlinkFromLinux(const devkit::fs::path& target, const devkit::fs::path& link);
+// A named pipe (FIFO) made on the Linux side; reading it blocks until a writer comes.
+bool fifoFromLinux(const devkit::fs::path& fifo);
+// Runs `swap` once the kit holds a read between its check and its reading (the fault point
+// File::read, switched on by the caller), then lets the read go on; on a thread of its own,
+// while the caller makes the call that reads. join() waits for it.
+std::thread swapWhileReadIsHeld(std::function<void()> swap);
 
 Bytes bytesOf(const SBinary& binary);
 Bytes bytesOf(ULONG size, const ENTRYID* id);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 using namespace kit;
 
@@ -163,6 +164,95 @@ TEST_F(StoreBoundary, LinkedAppointmentsAreNotListedServedOrDeleted) {
 
     EXPECT_EQ(deleteMessage(folder.get(), fixture.messageId(calendar, "team")), S_OK);
     EXPECT_FALSE(fixture.files().findCalendarFile(calendar, "team"));
+}
+
+std::string subjectOf(IMAPIProp* item) {
+    SizedSPropTagArray(1, tags) = {1, {PR_SUBJECT_A}};
+    ULONG count = 0;
+    SPropValue* values = nullptr;
+    std::string subject;
+    if (item &&
+        SUCCEEDED(item->GetProps(reinterpret_cast<SPropTagArray*>(&tags), 0, &count, &values)) &&
+        values && values[0].ulPropTag == PR_SUBJECT_A)
+        subject = values[0].Value.lpszA;
+    MAPIFreeBuffer(values);
+    return subject;
+}
+
+// The file is swapped for a link to one outside the store after the kit has checked it and
+// before it reads it: what is read is still the file that was checked.
+TEST_F(StoreBoundary, AFileSwappedForALinkBetweenCheckAndReadIsNotReadThroughIt) {
+    const std::string real = fixture.deliver(fixture.inbox(), "Lunch at noon?");
+    const auto message = fixture.files().findMessage(fixture.inbox(), real).value().file;
+    const std::string calendar = "IPM_SUBTREE/Calendar";
+    std::string error;
+    const auto appointment = [&](const char* summary) {
+        return devkit::composeAppointment({.summary = summary,
+                                           .location = {},
+                                           .start = 1900000000,
+                                           .minutes = 30,
+                                           .zone = "UTC",
+                                           .alarmMinutesBefore = 15,
+                                           .rule = {}},
+                                          error)
+            .value();
+    };
+    fixture.files().putCalendarFile(calendar, appointment("Inside"), "team");
+    const auto item = fixture.files().findCalendarFile(calendar, "team").value().file;
+    const auto outsideItem = outside / "private.ics";
+    std::ofstream(outsideItem, std::ios::binary) << appointment("Outside");
+
+    // Read once unheld: what the store has to catch up with in its settings is caught up.
+    ASSERT_EQ(subjectOf(fixture.openMessage(fixture.messageId(fixture.inbox(), real)).get()),
+              "Lunch at noon?");
+    // (A message swapped the same way is driven through the reader's test: the same reading.)
+    for (const auto& [file, target] : {std::pair(item, outsideItem)}) {
+        kit::setSetting(L"Faults", "File::read#1=0x80004005");
+        Sleep(300); // the store follows the setting through a registry notification
+        std::thread swapper = swapWhileReadIsHeld([&, file = file, target = target] {
+            std::filesystem::rename(file, outside / "taken");
+            symlinkFromLinux(target, file);
+        });
+        std::string subject;
+        if (file == message) {
+            subject =
+                subjectOf(fixture.openMessage(fixture.messageId(fixture.inbox(), real)).get());
+        } else {
+            Ref<IMAPIFolder> folder = fixture.openFolder(fixture.folderId(calendar));
+            Ref<IMAPITable> table;
+            SRowSet* rows = nullptr;
+            SizedSPropTagArray(1, columns) = {1, {PR_SUBJECT_A}};
+            if (folder && SUCCEEDED(folder->GetContentsTable(0, table.put())) &&
+                SUCCEEDED(table->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0)) &&
+                SUCCEEDED(table->QueryRows(10, 0, &rows)) && rows && rows->cRows == 1 &&
+                rows->aRow[0].lpProps[0].ulPropTag == PR_SUBJECT_A)
+                subject = rows->aRow[0].lpProps[0].Value.lpszA;
+            if (rows)
+                for (ULONG i = 0; i < rows->cRows; ++i)
+                    MAPIFreeBuffer(rows->aRow[i].lpProps);
+            MAPIFreeBuffer(rows);
+        }
+        swapper.join();
+        kit::setSetting(L"Faults", "");
+        EXPECT_EQ(subject, file == message ? "Lunch at noon?" : "Inside");
+        EXPECT_NE(devkit::readFile(file).find(file == message ? "secret" : "Outside"),
+                  std::string::npos)
+            << "swapped while the read was held";
+        std::filesystem::remove(outside / "taken");
+    }
+}
+
+// A FIFO blocks whoever reads it until a writer comes: it is no message, and the messages
+// beside it read at once.
+TEST_F(StoreBoundary, AFifoAmongTheMessagesIsRefusedAndTheOthersReadAtOnce) {
+    const std::string real = fixture.deliver(fixture.inbox(), "Lunch at noon?");
+    const std::string fifo = "1700000009.P1Q9.fifo";
+    ASSERT_TRUE(fifoFromLinux(inboxDir() / "cur" / (fifo + ":2,S")));
+    const ULONGLONG began = GetTickCount64();
+    EXPECT_FALSE(fixture.openMessage(fixture.messageId(fixture.inbox(), fifo)));
+    EXPECT_EQ(subjectOf(fixture.openMessage(fixture.messageId(fixture.inbox(), real)).get()),
+              "Lunch at noon?");
+    EXPECT_LT(GetTickCount64() - began, 5000u);
 }
 
 } // namespace
