@@ -19,6 +19,13 @@ constexpr DWORD passInterval = 20000; // ms
 constexpr ULONG openItemFlags = MAPI_MODIFY | MAPI_DEFERRED_ERRORS;
 constexpr size_t zoneDescriptionLimit = 255;
 
+// Set to have the clock make its pass now rather than at the end of its wait (after the
+// computer resumed); auto-reset, made on first use, kept for the process.
+HANDLE wakeEvent() {
+    static const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
+
 bool stopRequested() {
     return app->reminderStop && WaitForSingleObject(app->reminderStop, 0) == WAIT_OBJECT_0;
 }
@@ -94,10 +101,17 @@ bool reminderPass(Ticks now) {
 DWORD WINAPI reminderClock(void*) {
     for (;;) {
         trimWorkingSet();
-        if (WaitForSingleObject(app->reminderStop, passInterval) != WAIT_TIMEOUT)
+        const HANDLE waits[] = {app->reminderStop, wakeEvent()};
+        const DWORD woken = WaitForMultipleObjects(wakeEvent() ? 2 : 1, waits, FALSE, passInterval);
+        if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 1)
             return 0;
         reminderPass(presentTicks());
     }
+}
+
+void wakeReminderClock() {
+    if (HANDLE event = wakeEvent())
+        SetEvent(event);
 }
 
 void startReminderClock() {

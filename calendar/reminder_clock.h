@@ -13,6 +13,10 @@ DWORD WINAPI reminderClock(void*);
 // becomes the one a reload starts from.
 bool reminderPass(Ticks now);
 
+// Has the running clock make its next pass now; a clock started later makes its first pass at
+// once. For the computer's resume: the wait does not count the time asleep.
+void wakeReminderClock();
+
 // Starts the clock thread for the present table, making the stop event on first use.
 void startReminderClock();
 

@@ -1,6 +1,8 @@
 #include "reminder_window.h"
 
 #include "app/app_state.h"
+#include "app/do_not_disturb.h"
+#include "app/dpi.h"
 #include "reminder_text.h"
 #include "res/resource.h"
 
@@ -23,8 +25,12 @@ DWORD WINAPI reminderWindowThread(void* block) {
     texts.reset();
     if (!dialog)
         return 0;
-    ShowWindow(dialog, SW_SHOW);
-    SetWindowPos(dialog, HWND_TOPMOST, windowLeft, windowTop, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    // Shown also while the user may not be interrupted (a meeting is wanted during a
+    // presentation), but then without taking the focus from what the user is doing.
+    const bool quiet = currentInterruption() != Interruption::allowed;
+    ShowWindow(dialog, quiet ? SW_SHOWNOACTIVATE : SW_SHOW);
+    SetWindowPos(dialog, HWND_TOPMOST, scaled(windowLeft), scaled(windowTop), 0, 0,
+                 SWP_NOSIZE | SWP_SHOWWINDOW | (quiet ? SWP_NOACTIVATE : 0));
 
     // No dialog keyboard handling: Tab, Enter and Escape do not move or close anything.
     MSG message;
@@ -42,7 +48,8 @@ INT_PTR CALLBACK reminderWindowProc(HWND dialog, UINT message, WPARAM wParam, LP
         SetDlgItemTextA(dialog, IDC_APPOINTMENT, texts + appointmentSlot);
         SetDlgItemTextA(dialog, IDC_LOCATION, texts + locationSlot);
         SetDlgItemTextA(dialog, IDC_REMINDER_DATE, texts + dateSlot);
-        return TRUE; // the system sets the default focus
+        // The system sets the default focus, which would activate the window.
+        return currentInterruption() == Interruption::allowed;
     }
     case WM_COMMAND:
         // Only OK closes the window; the close box's Cancel and Escape leave it open.

@@ -48,7 +48,19 @@ void flush(IMAPISession* session, const SBinary& id) {
         OutputDebugStringA("error flush\n");
 }
 
+// Set to have the thread make its pass now (after the computer resumed); auto-reset, made on
+// first use, kept for the process.
+HANDLE wakeEvent() {
+    static const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
+
 } // namespace
+
+void wakeForcedDelivery() {
+    if (HANDLE event = wakeEvent())
+        SetEvent(event);
+}
 
 DWORD forcedDeliveryInterval() {
     uint32_t expected = 0;
@@ -82,7 +94,10 @@ DWORD WINAPI forcedDeliveryThread(LPVOID) {
     // The first pass comes one interval after the start. The session is used without a
     // reference of its own: it lives as long as the process.
     for (;;) {
-        Sleep(forcedDeliveryInterval());
+        if (HANDLE wake = wakeEvent())
+            WaitForSingleObject(wake, forcedDeliveryInterval());
+        else
+            Sleep(forcedDeliveryInterval());
         forceDelivery();
     }
 }

@@ -10,3 +10,5 @@ void onMailNotifications(HWND window, ULONG count, const NOTIFICATION* notificat
 
 // Where the arrival time comes from: GetLocalTime. Tests fix the clock.
 extern void(WINAPI* readLocalTime)(LPSYSTEMTIME time);
+// What plays the sound: PlaySoundA. Tests listen.
+extern BOOL(WINAPI* playSoundFile)(LPCSTR sound, HMODULE module, DWORD flags);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 ShellNotifyIconFn shellNotifyIcon = &Shell_NotifyIconA;
+std::atomic<const char*> trayTip{trayTipNormal};
 
 NOTIFYICONDATAA trayIconData(HWND window, HICON icon) {
     NOTIFYICONDATAA data{};
@@ -17,7 +18,7 @@ NOTIFYICONDATAA trayIconData(HWND window, HICON icon) {
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAY_CALLBACK;
     data.hIcon = icon;
-    std::strcpy(data.szTip, "Tavinel");
+    lstrcpynA(data.szTip, trayTip.load(), sizeof data.szTip);
     return data;
 }
 

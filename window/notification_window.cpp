@@ -2,7 +2,9 @@
 
 #include "app/app_state.h"
 #include "app/configuration.h"
+#include "app/dpi.h"
 #include "app/messages.h"
+#include "app/resume.h"
 #include "app/setup_dialog.h"
 #include "app/splash.h"
 #include "app/window_helpers.h"
@@ -24,7 +26,7 @@ void insertColumn(HWND list, int index, const char* text, int width) {
     LVCOLUMNA column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = const_cast<char*>(text);
-    column.cx = width;
+    column.cx = scaled(width);
     SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
 }
 
@@ -33,8 +35,8 @@ void initialise(HWND window) {
     updateTrayIcon(NIM_ADD, window, app->trayIcons[0]);
     trayMenu = GetSubMenu(LoadMenuA(app->instance, MAKEINTRESOURCEA(IDR_TRAY_MENU)), 0);
 
-    windowFont =
-        CreateFontA(8, 0, 0, 0, 0, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+    windowFont = CreateFontA(scaled(8), 0, 0, 0, 0, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
+                             "MS Sans Serif");
     app->senderLabel = GetDlgItem(window, IDC_SENDER);
     app->subjectLabel = GetDlgItem(window, IDC_SUBJECT);
     app->previewEdit = GetDlgItem(window, IDC_PREVIEW);
@@ -158,8 +160,8 @@ UINT taskbarCreatedMessage() {
 } // namespace
 
 void showLayout(HWND window, bool expanded) {
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, notificationWindowWidth,
-                 expanded ? expandedHeight : collapsedHeight, SWP_NOMOVE | SWP_SHOWWINDOW);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, scaled(notificationWindowWidth),
+                 scaled(expanded ? expandedHeight : collapsedHeight), SWP_NOMOVE | SWP_SHOWWINDOW);
 }
 
 HWND createNotificationWindow(HINSTANCE instance) {
@@ -184,6 +186,10 @@ INT_PTR CALLBACK notificationWindowProc(HWND window, UINT message, WPARAM wParam
     case WM_NOTIFY:
         onNotify(wParam, reinterpret_cast<const NMHDR*>(lParam));
         return TRUE;
+    case WM_POWERBROADCAST:
+        if (isResume(wParam))
+            onResume();
+        return FALSE; // the default answer to every power event
     case WM_DESTROY:
         updateTrayIcon(NIM_DELETE, window, nullptr);
         PostQuitMessage(0);

@@ -6,6 +6,7 @@
 #include "mail/mail_message.h"
 #include "mail/new_mail.h"
 #include "mail/notification_text.h"
+#include "mail/tray_icon.h"
 #include "mail_fixture.h"
 #include "res/resource.h"
 #include "window/history.h"
@@ -325,6 +326,41 @@ TEST(MailSession, CalendarOffLooksForNone) {
     EXPECT_EQ(app->calendarFolderId, nullptr);
     EXPECT_EQ(app->calendarFolderIdSize, 0u);
     EXPECT_EQ(app->calendarSink, nullptr);
+}
+
+// After the computer resumes
+
+TEST(Resume, AStoreThatNoLongerAnswersIsTracedAndNamedInTheTrayTip) {
+    wt::MailFixture mail;
+    ASSERT_EQ(mail.start(), 1);
+    TraceRecorder trace;
+    auto tips = [] {
+        std::vector<std::string> seen;
+        for (const wt::TrayCall& call : wt::trayCalls())
+            if (call.data.uFlags & NIF_TIP)
+                seen.push_back(call.data.szTip);
+        return seen;
+    };
+    auto powerEvent = [&](WPARAM event) {
+        wt::clearTrayCalls();
+        SendMessageA(mail.window, WM_POWERBROADCAST, event, 0);
+    };
+    powerEvent(PBT_APMRESUMEAUTOMATIC);
+    EXPECT_TRUE(tips().empty()) << "a store that answers changes nothing";
+
+    mail.store.setFaults("IMsgStore::GetReceiveFolder#1+=0x80040115");
+    powerEvent(PBT_APMSUSPEND);
+    EXPECT_TRUE(trace.lines().empty()) << "only a resume asks";
+    powerEvent(PBT_APMRESUMESUSPEND);
+    EXPECT_EQ(trace.lines(), std::vector<std::string>{
+                                 "Tavinel: IMsgStore::GetReceiveFolder failed: 0x80040115\n"});
+    EXPECT_EQ(tips(), std::vector<std::string>{trayTipStoreSilent});
+    EXPECT_STREQ(trayIconData(mail.window, app->trayIcons[1]).szTip, trayTipStoreSilent)
+        << "the blinking keeps the tip";
+
+    mail.store.setFaults("");
+    powerEvent(PBT_APMRESUMEAUTOMATIC);
+    EXPECT_EQ(tips(), std::vector<std::string>{"Tavinel"}) << "answering again";
 }
 
 // The history

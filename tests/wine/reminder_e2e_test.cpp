@@ -88,6 +88,26 @@ TEST_F(Reminders, ChangesMadeWhileItRunsDecideWhatReminds) {
     EXPECT_EQ(wt::reminderWindows(program->id()).size(), 1u);
 }
 
+// The clock's wait does not count the time asleep: without a pass on resume, a reminder due
+// during the sleep would show up to 20 seconds late.
+TEST_F(Reminders, ResumeFromSleepAnnouncesTheReminderDueMeanwhileAtOnceAndOnce) {
+    key.setNumber("Calendar", 1);
+    const std::int64_t due = now() + 10;
+    add("Standup", due);
+    start();
+    const ULONGLONG clockStarted = GetTickCount64(); // a little after the clock's start
+    ASSERT_LT(now(), due) << "the program started too slowly for this test";
+    wt::pumpUntil([&] { return now() > due; }, 15000);
+    EXPECT_TRUE(wt::reminderWindows(program->id()).empty()) << "the clock waits";
+    PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    const ULONGLONG resumed = GetTickCount64();
+    ASSERT_EQ(wt::waitForReminders(program->id(), 1, 15000).size(), 1u);
+    EXPECT_LT(GetTickCount64() - resumed, 3000u);
+    EXPECT_LT(GetTickCount64() - clockStarted, 15000u) << "before the clock's own pass";
+    wt::pumpUntil([&] { return GetTickCount64() - clockStarted > 22000; }, 25000);
+    EXPECT_EQ(wt::reminderWindows(program->id()).size(), 1u) << "the next pass shows no other";
+}
+
 TEST_F(Reminders, NothingWhenCalendarRemindersAreOff) {
     add("Dentist", now() + 5);
     start();
