@@ -42,6 +42,7 @@ DWORD WINAPI reminderWindowThread(void* block) {
 INT_PTR CALLBACK reminderWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
+        scaleDialogToDisplay(dialog);
         if (app->playSound)
             PlaySoundA(app->wavFile, nullptr, SND_FILENAME | SND_ASYNC | SND_NOWAIT);
         const char* texts = reinterpret_cast<const char*>(lParam);

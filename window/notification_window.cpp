@@ -31,6 +31,7 @@ void insertColumn(HWND list, int index, const char* text, int width) {
 }
 
 void initialise(HWND window) {
+    scaleDialogToDisplay(window);
     // Nothing here is checked: the window works without an icon, menu, font or clip.
     updateTrayIcon(NIM_ADD, window, app->trayIcons[0]);
     trayMenu = GetSubMenu(LoadMenuA(app->instance, MAKEINTRESOURCEA(IDR_TRAY_MENU)), 0);

@@ -120,7 +120,10 @@ void measureReminderWindow(Measures& m) {
     GetWindowRect(windows[0], &frame);
     m["reminder left"] = frame.left;
     m["reminder top"] = frame.top;
-    measureRect(m, "reminder window", windows[0]);
+    RECT client{}; // the frame is the system's, drawn with its own metrics
+    GetClientRect(windows[0], &client);
+    m["reminder client width"] = client.right;
+    m["reminder client height"] = client.bottom;
     measureRect(m, "reminder OK", GetDlgItem(windows[0], IDOK));
     measureFit(m, "reminder OK", GetDlgItem(windows[0], IDOK));
     for (int control : {IDC_APPOINTMENT, IDC_LOCATION, IDC_REMINDER_DATE})
@@ -133,10 +136,7 @@ void measureSplash(Measures& m) {
     HWND splash = wt::waitForWindow("Splash", GetCurrentProcessId(), 5000);
     if (!splash)
         return;
-    RECT client{};
-    GetClientRect(splash, &client);
-    m["splash width"] = client.right;
-    m["splash height"] = client.bottom;
+    measureRect(m, "splash", splash);
     PostThreadMessageA(thread, WM_SPLASH_CLOSE, 0, 0);
     wt::pumpUntil([&] { return !IsWindow(splash); });
 }
@@ -213,9 +213,11 @@ TEST(DisplayScaleReport, WritesTheMeasures) {
 TEST(DisplayScale, EverySizeScalesWithTheDisplayAndNoTextIsCut) {
     const Measures base = measure();
     ASSERT_EQ(base.at("dpi"), 96) << "the tests' prefix runs at 96 DPI";
-    for (const auto& [name, value] : base)
-        if (name.starts_with("fits "))
+    for (const auto& [name, value] : base) {
+        if (name.starts_with("fits ")) {
             EXPECT_EQ(value, 1) << name << " at 96 DPI";
+        }
+    }
 
     for (const int dpi : {144, 192}) {
         const Measures scaledUp = measureAt(DWORD(dpi));
