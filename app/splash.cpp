@@ -16,6 +16,7 @@ namespace {
 constexpr char versionText[] = "Version 2.0";
 constexpr int versionX = 200;
 constexpr int versionY = 20;
+constexpr int systemFontHeight = 16; // the system font's cell at 96 DPI
 
 // Handed to a new splash thread: it signals `queueReady` once its message queue exists. Shared,
 // so that whichever side lets go last closes the event, also when the starter stops waiting.
@@ -66,8 +67,23 @@ void paint(HWND window) {
         SelectObject(memory.get(), previousBitmap);
     }
     SetBkMode(dc, TRANSPARENT);
+    // The device context's own font, the system font, is a bitmap font of one size: on a scaled
+    // display the text is written in a TrueType face of its weight at the scaled size.
+    UniqueGdiObject font;
+    if (scaled(splashHeight) != splashHeight) {
+        LOGFONTA face{};
+        GetObjectA(GetStockObject(SYSTEM_FONT), sizeof face, &face);
+        face.lfHeight = scaled(systemFontHeight);
+        face.lfWidth = 0;
+        face.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+        lstrcpynA(face.lfFaceName, "Tahoma", LF_FACESIZE);
+        font.reset(CreateFontIndirectA(&face));
+    }
+    HGDIOBJ previousFont = font ? SelectObject(dc, font.get()) : nullptr;
     TextOutA(dc, scaled(versionX), scaled(versionY), versionText, int(std::strlen(versionText)));
     // Deselected before the wrappers delete them: a selected object is not deleted.
+    if (previousFont)
+        SelectObject(dc, previousFont);
     if (palette)
         SelectPalette(dc, previousPalette, FALSE);
     EndPaint(window, &painting);
