@@ -161,10 +161,11 @@ struct Waiting {
 std::vector<Waiting> messageFiles(const std::vector<fs::path>& directories) {
     std::vector<Waiting> files;
     for (const fs::path& directory : directories) {
-        const auto final = devkit::finalPath(directory);
+        std::vector<ListedFile> listed = listFiles(directory);
+        const auto final = listed.empty() ? std::nullopt : devkit::finalPath(directory);
         if (!final)
             continue;
-        for (ListedFile& file : listFiles(directory)) {
+        for (ListedFile& file : listed) {
             if (file.directory)
                 leftAlone(file.path, file.link ? "a link to a directory" : "a directory");
             else
@@ -273,15 +274,13 @@ std::vector<MailDrop> parseMailDrops(const std::wstring& setting) {
 }
 
 std::optional<std::string> dropRefusal(const MailDrop& drop, const devkit::MaildirStore& store) {
-    const auto final = devkit::finalPath(drop.directory);
-    if (!final)
-        return std::nullopt; // missing: offline
     if (store.leadsInside(drop.directory))
         return "it lies inside the store";
+    // A link to a directory is a reparse point, on Windows and under Wine alike.
     for (const char* sub : {"new", "cur", "tmp", "outgoing"}) {
         const fs::path directory = drop.directory / sub;
-        const auto subFinal = devkit::finalPath(directory);
-        if (!subFinal || devkit::sameFinalPath(*subFinal, *final / sub))
+        const DWORD attributes = GetFileAttributesW(directory.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             continue;
         return std::string("its ") + sub +
                (store.leadsInside(directory) ? "/ leads into the store" : "/ is a link");
