@@ -63,17 +63,20 @@ std::string uniqueNameOf(const std::string& fileName) {
 using ListedHook = void(WINAPI*)(const wchar_t* file);
 std::atomic<ListedHook> listedHook{nullptr};
 
-// Names an entry that a flush leaves alone in the failure trace, once in the process's life:
-// a flush every few seconds would otherwise push everything else out of it.
-void leftAlone(const fs::path& file, const char* why) {
+// Says what a flush leaves alone, and why, in the failure trace: once in the process's life
+// for each path, or a flush every few seconds would push everything else out of it.
+void traceOnce(const std::string& what, const fs::path& path) {
     static std::mutex lock;
     static std::set<std::wstring> named;
     {
         std::lock_guard guard(lock);
-        if (named.size() >= 10000 || !named.insert(file.native()).second)
+        if (named.size() >= 10000 || !named.insert(path.native()).second)
             return;
     }
-    traceFailure("left alone, " + std::string(why) + ": " + wideToUtf8(file.c_str()));
+    traceFailure(what + ": " + wideToUtf8(fs::path(path).make_preferred().c_str()));
+}
+void leftAlone(const fs::path& file, const char* why) {
+    traceOnce(std::string("left alone, ") + why, file);
 }
 
 // The move through the file's own handle, or the error that a fault injection names instead.
@@ -295,7 +298,7 @@ HRESULT flushMailDrop(const MailDrop& drop, devkit::MaildirStore& store, ULONG f
         return MAPI_E_NETWORK_ERROR;
     if (const auto refusal = dropRefusal(drop, store)) {
         // Emptying the store into itself would delete what it holds.
-        leftAlone(drop.directory, ("mail drop " + drop.name + ", " + *refusal).c_str());
+        traceOnce("mail drop " + drop.name + " refused, " + *refusal, drop.directory);
         return MAPI_E_NO_ACCESS;
     }
     if (!fs::is_directory(drop.directory / "new", error)) {

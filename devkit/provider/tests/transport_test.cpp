@@ -511,9 +511,10 @@ TEST_F(MailDrops, DropThatIsTheStoreIsRefusedAndTheStoreLeftAsItIs) {
     EXPECT_EQ(after.erase("IPM_SUBTREE\\Inbox\\new\\1700000001.home"), 1u);
     EXPECT_EQ(after, before);
     const std::string trace = failureTrace();
-    EXPECT_NE(trace.find("mail drop calendar, it lies inside the store"), std::string::npos)
+    EXPECT_NE(trace.find("mail drop calendar refused, it lies inside the store"), std::string::npos)
         << trace;
-    EXPECT_NE(trace.find("mail drop linked, its new/ leads into the store"), std::string::npos)
+    EXPECT_NE(trace.find("mail drop linked refused, its new/ leads into the store"),
+              std::string::npos)
         << trace;
     removeTreeFromLinux(work);
 }
