@@ -138,7 +138,10 @@ const std::optional<std::string>& DropFile::content() {
     return *content_;
 }
 
-DWORD DropFile::renameTo(const fs::path& target) {
+namespace {
+
+// Moves an open file to `target`, never replacing what is there.
+DWORD renameHandle(HANDLE handle, const fs::path& target) {
     const std::wstring& name = target.native();
     std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(WCHAR));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -146,9 +149,21 @@ DWORD DropFile::renameTo(const fs::path& target) {
     rename->RootDirectory = nullptr;
     rename->FileNameLength = DWORD(name.size() * sizeof(WCHAR));
     std::memcpy(rename->FileName, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
-    return SetFileInformationByHandle(handle_, FileRenameInfo, rename, DWORD(buffer.size()))
+    return SetFileInformationByHandle(handle, FileRenameInfo, rename, DWORD(buffer.size()))
                ? ERROR_SUCCESS
                : GetLastError();
+}
+
+bool removeHandle(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition);
+}
+
+} // namespace
+
+DWORD DropFile::renameTo(const fs::path& target) {
+    return renameHandle(handle_, target);
 }
 
 DWORD DropFile::remove() {
@@ -157,11 +172,7 @@ DWORD DropFile::remove() {
     const auto final = devkit::finalPathOf(handle_);
     if (!final || !devkit::sameFinalPath(*final, expected_))
         return ERROR_FILE_NOT_FOUND;
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    return SetFileInformationByHandle(handle_, FileDispositionInfo, &disposition,
-                                      sizeof disposition)
-               ? ERROR_SUCCESS
-               : GetLastError();
+    return removeHandle(handle_) ? ERROR_SUCCESS : GetLastError();
 }
 
 std::optional<std::string> readPlainFile(const fs::path& file) {
@@ -173,24 +184,27 @@ std::optional<std::string> readPlainFile(const fs::path& file) {
     return opened.content();
 }
 
-DWORD writeNewFile(const fs::path& file, const std::string& content, FILETIME lastWrite) {
+DWORD placeCopy(const fs::path& copy, const fs::path& target, const std::string& content,
+                FILETIME lastWrite) {
     // CREATE_NEW fails on any name that is there, a link that leads nowhere included.
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE handle = CreateFileW(copy.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return GetLastError();
     DWORD error = ERROR_SUCCESS;
-    for (size_t done = 0; done < content.size();) {
+    for (size_t done = 0; done < content.size() && error == ERROR_SUCCESS;) {
         DWORD written = 0;
         const DWORD chunk = DWORD(std::min<size_t>(content.size() - done, 1 << 20));
-        if (!WriteFile(handle, content.data() + done, chunk, &written, nullptr) || !written) {
+        if (!WriteFile(handle, content.data() + done, chunk, &written, nullptr) || !written)
             error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
-            break;
-        }
         done += written;
     }
-    if (error == ERROR_SUCCESS)
+    if (error == ERROR_SUCCESS) {
         SetFileTime(handle, nullptr, nullptr, &lastWrite);
+        error = renameHandle(handle, target);
+    }
+    if (error != ERROR_SUCCESS)
+        removeHandle(handle);
     CloseHandle(handle);
     return error;
 }

@@ -66,7 +66,10 @@ private:
 // A plain file's content, read as above; nothing when it is missing, a link or not plain.
 std::optional<std::string> readPlainFile(const devkit::fs::path& file);
 
-// Writes a new file (never one that exists, nor through a link) with its time of writing.
-DWORD writeNewFile(const devkit::fs::path& file, const std::string& content, FILETIME lastWrite);
+// Writes a new file `copy` (never one that exists, nor through a link) with its time of
+// writing, and moves it to `target` through its handle, never replacing what is there; what it
+// made is removed again through that handle when a step fails. The error, or ERROR_SUCCESS.
+DWORD placeCopy(const devkit::fs::path& copy, const devkit::fs::path& target,
+                const std::string& content, FILETIME lastWrite);
 
 } // namespace maildir

@@ -131,16 +131,12 @@ HRESULT moveMessage(DropFile& source, const fs::path& listed, std::string name, 
             const fs::path copy = to.temporary / fs::path(utf8ToWide(name + "." + newUniqueName()));
             std::error_code ignored;
             fs::create_directories(to.temporary, ignored);
-            error = writeNewFile(copy, *source.content(), source.lastWrite());
-            if (error == ERROR_SUCCESS &&
-                MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            error = placeCopy(copy, target, *source.content(), source.lastWrite());
+            if (error == ERROR_SUCCESS) {
                 // Fault injection stops here as a process that dies would: in both places.
                 MAILDIR_FAULT_POINT("MailDrop::RemoveOriginal");
                 return removeOriginal(source);
             }
-            if (error == ERROR_SUCCESS)
-                error = GetLastError();
-            DeleteFileW(copy.c_str());
         }
         if (error == ERROR_SUCCESS)
             return S_OK;
