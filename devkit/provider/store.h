@@ -19,6 +19,7 @@ public:
     explicit Store(const std::wstring& root);
 
     devkit::MaildirStore& files() { return files_; }
+    const devkit::MaildirStore& files() const { return files_; }
     const devkit::Uid& uid() const { return files_.uid(); }
     Bytes storeId() const { return devkit::storeEntryId(uid()); }
     Bytes folderId(const std::string& folder) const { return devkit::folderEntryId(uid(), folder); }
