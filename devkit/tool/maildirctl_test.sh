@@ -40,6 +40,14 @@ grep -q "^$soon  reminder .* UTC  (UTC) Coordinated Universal Time  Soon$" <<<"$
 status=0; "$tool" "$store" appointment "x" "2031-07-01 16:00" --zone=Mars/Olympus >/dev/null 2>&1 || status=$?
 [ "$status" = 2 ] || fail "an unknown zone gave $status, not 2"
 
+# A localized mailbox: the calendar folder under another name takes the appointments.
+local_store=$(dirname "$store")/kalender
+"$tool" "$local_store" init --calendar=Kalender >/dev/null
+[ -d "$local_store/IPM_SUBTREE/Kalender" ] && [ ! -e "$local_store/IPM_SUBTREE/Calendar" ] ||
+    fail "init --calendar did not name the calendar folder"
+"$tool" "$local_store" appointment "Termin" now+1h --alarm=5 --name=termin >/dev/null
+[ -f "$local_store/IPM_SUBTREE/Kalender/termin.ics" ] || fail "no appointment in Kalender"
+
 status=0; "$tool" "$store" send Missing "a@b" "x" >/dev/null 2>&1 || status=$?
 [ "$status" = 2 ] || fail "delivery to a missing folder gave $status, not 2"
 status=0; "$tool" "$store" frobnicate >/dev/null 2>&1 || status=$?
