@@ -330,10 +330,12 @@ TEST_F(Calendar, NamesOfTheSameNumberInAnotherSetAreOtherProperties) {
 TEST_F(Calendar, AReminderTheUserSwitchedOffNeverReminds) {
     const std::int64_t reminder = day + 9 * hour + 30 * minute;
     add("Neighbour", reminder + 10);
-    kit.store.addAppointment({.summary = "Switched off",
-                              .start = reminder + 15 * minute,
-                              .alarmMinutesBefore = 15,
-                              .alarmOff = true});
+    devkit::NewAppointment off;
+    off.summary = "Switched off";
+    off.start = reminder + 15 * minute;
+    off.alarmMinutesBefore = 15;
+    off.alarmOff = true;
+    kit.store.addAppointment(off);
     ASSERT_EQ(load(day), 1);
     pass(reminder + 20);
     EXPECT_EQ(shown(1), Lines{"Appointment: Neighbour"});
