@@ -22,5 +22,8 @@ void startReminderClock();
 
 // Asks the running clock to stop and waits for its thread to end: afterwards nothing reads the
 // table and no further reminder window starts. Windows already open stay open. Does nothing
-// when no clock runs.
+// when no clock runs. The calling thread's messages are dispatched while it waits, since the
+// clock's store call may need them: a notification can come meanwhile.
 void stopReminderClock();
+// Whether a stop is waiting for the clock's thread (and dispatching meanwhile).
+bool reminderClockStopping();

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/handles.h"
+#include "app/mapi_thread.h"
 
 #include <mapicode.h>
 #include <mapidefs.h>
@@ -91,6 +92,9 @@ void forceDelivery() {
 }
 
 DWORD WINAPI forcedDeliveryThread(LPVOID) {
+    const MapiThread mapi; // the thread runs until the process ends
+    if (!mapi.ready())
+        return 0;
     // The first pass comes one interval after the start. The session is used without a
     // reference of its own: it lives as long as the process.
     for (;;) {

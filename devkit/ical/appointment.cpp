@@ -63,6 +63,8 @@ std::optional<Alarm> readAlarm(const Component& component,
     if (!trigger)
         return std::nullopt;
     Alarm alarm;
+    if (const ContentLine* action = component.find("ACTION"))
+        alarm.off = equalsIgnoreAsciiCase(action->value, "NONE");
     if (equalsIgnoreAsciiCase(trigger->parameter("VALUE"), "DATE-TIME")) {
         alarm.absolute = readDateTime(*trigger, zones, trigger->value);
         if (!alarm.absolute)
@@ -228,7 +230,16 @@ std::optional<std::string> Appointment::zoneDescription(const Event& event,
     if (event.start.kind == DateTime::Kind::utc)
         return describeZone(0, "UTC");
     if (const TimeZone* zone = zoneOf(event))
-        return describeZone(zone->offsetAt(moment), zone->id());
+        return describeZone(zone->standardOffsetAt(moment), zone->id());
+    return std::nullopt;
+}
+
+std::optional<WindowsZoneRules> Appointment::zoneRules(const Event& event,
+                                                       std::int64_t moment) const {
+    if (event.start.kind == DateTime::Kind::utc)
+        return WindowsZoneRules{};
+    if (const TimeZone* zone = zoneOf(event))
+        return zone->windowsRules(moment);
     return std::nullopt;
 }
 
@@ -269,7 +280,7 @@ void Appointment::alarmsOf(const Event& event, std::int64_t startWall, std::int6
             at = (alarm.fromEnd ? *endUtc : startUtc) + alarm.offset.totalSeconds();
         }
         for (int i = 0; i <= alarm.repeat; ++i)
-            visit({at + i * alarm.every.totalSeconds(), startUtc, &event});
+            visit({at + i * alarm.every.totalSeconds(), startUtc, &event, alarm.off});
     }
 }
 

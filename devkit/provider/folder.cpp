@@ -127,10 +127,10 @@ IMAPITable* Folder::calendarTable() {
         });
 }
 
-STDMETHODIMP Folder::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type,
+STDMETHODIMP Folder::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG flags, ULONG* type,
                                LPUNKNOWN* object) {
     MAILDIR_FAULT_POINT("IMAPIFolder::OpenEntry");
-    return openEntry(store_, size, id, type, object);
+    return openEntry(store_, size, id, type, object, flags);
 }
 
 STDMETHODIMP Folder::CreateFolder(ULONG type, LPTSTR name, LPTSTR, LPCIID, ULONG flags,

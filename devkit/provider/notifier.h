@@ -56,6 +56,10 @@ public:
     void deliverQueued();
     // On the notification thread: calls the sinks that asked for these notices.
     void dispatch(const std::shared_ptr<Store>& store, const std::vector<Notice>& notices);
+    // On any other thread: posts a message to the notification thread and waits until it has
+    // been dispatched, at most `limitMs`; false when the time ran out. True at once on the
+    // notification thread itself, or when notifications have no thread.
+    bool awaitDispatch(DWORD limitMs);
 
 private:
     struct Registration {

@@ -7,6 +7,10 @@
 //   Transports mail drops, "name=directory" pairs separated by ';' (see mail_drop.h)
 //   Status     "empty": the status table has no row
 //   ReminderLinger  seconds an appointment's passed alarm stays its reminder time (default 120)
+//   CalendarFolder  the top-level folder that PR_IPM_APPOINTMENT_ENTRYID names (default Calendar)
+//   StrictThreads  "off": threads that never initialised MAPI may call it (see threads.h)
+//   ForeignThreadCalls  "marshal": calls from other threads wait for the notification thread
+//   NameListing "refuse": GetNamesFromIDs without a list of tags is refused (Exchange online)
 #pragma once
 #include <string>
 
@@ -22,6 +26,10 @@ struct Settings {
     std::wstring transports;
     std::wstring status;
     long reminderLinger = -1; // -1: the store's default
+    std::wstring nameListing;
+    std::wstring strictThreads;
+    std::wstring foreignThreadCalls;
+    std::string calendarFolder; // UTF-8; empty: "Calendar"
 };
 
 Settings readSettings();

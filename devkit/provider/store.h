@@ -58,6 +58,10 @@ public:
 
     std::mutex lock; // the files are shared by the main thread and the notification thread
     std::int64_t reminderLinger = devkit::kReminderLinger;
+    // The calendar folder that the root folder and the Inbox name in PR_IPM_APPOINTMENT_ENTRYID,
+    // as real stores do: the top-level folder named by the setting "CalendarFolder".
+    std::string calendarFolder =
+        devkit::MaildirStore::join(devkit::ipmSubtreeName, devkit::calendarFolderName);
 
 private:
     // What every item of a folder says of where it stands: its identifiers, store, folder, class.
@@ -74,8 +78,10 @@ private:
 std::int64_t unixNow();
 
 // Opens a store, folder or message of `store` by identifier: no identifier is the root folder.
+// With MAPI_DEFERRED_ERRORS a calendar item that is gone opens, as on a real store, and its
+// first call answers MAPI_E_NOT_FOUND.
 HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,
-                  ULONG* objectType, IUnknown** object);
+                  ULONG* objectType, IUnknown** object, ULONG flags = 0);
 
 HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id);
 
