@@ -57,6 +57,7 @@ STDAPI MAPIInitialize(LPVOID options) {
         loadFaults(settings.faults);
         clearFlushLog();
         followFaultSetting(settingsKey);
+        Notifier::instance().configure(settings.notifyOnWatcherThread, settings.notifyInCalls);
     }
     MAILDIR_FAULT_POINT("MAPIInitialize");
     const ULONG flags = options ? static_cast<MAPIINIT_0*>(options)->ulFlags : 0;

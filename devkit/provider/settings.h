@@ -7,6 +7,10 @@
 //   Transports mail drops, "name=directory" pairs separated by ';' (see mail_drop.h)
 //   Status     "empty": the status table has no row
 //   ReminderLinger  seconds an appointment's passed alarm stays its reminder time (default 120)
+//   Notifications   "watcher": sinks are called on the store's watcher thread, whatever
+//                   MAPIInitialize asked for, as some real providers do
+//   NotifyInCalls   "1": OpenEntry, and DeleteMessages with MESSAGE_DIALOG, first deliver what
+//                   waits for the calling thread, as MAPI may during any call
 #pragma once
 #include <string>
 
@@ -22,6 +26,8 @@ struct Settings {
     std::wstring transports;
     std::wstring status;
     long reminderLinger = -1; // -1: the store's default
+    bool notifyOnWatcherThread = false;
+    bool notifyInCalls = false;
 };
 
 Settings readSettings();

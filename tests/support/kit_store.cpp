@@ -20,6 +20,8 @@ KitStore::~KitStore() {
     setStores({});
     setTransports({});
     setStatus({});
+    setNotifications({});
+    setNotifyInCalls(false);
     std::error_code ignored;
     devkit::fs::remove_all(files.root(), ignored);
 }
@@ -39,6 +41,13 @@ void KitStore::setTransports(const std::wstring& transports) {
 }
 void KitStore::setStatus(const std::string& status) {
     kit::setSetting(L"Status", status);
+}
+
+void KitStore::setNotifications(const std::string& where) {
+    kit::setSetting(L"Notifications", where);
+}
+void KitStore::setNotifyInCalls(bool on) {
+    kit::setSetting(L"NotifyInCalls", on ? "1" : "");
 }
 
 void KitStore::dropIpmSubtree() {

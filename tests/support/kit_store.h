@@ -21,6 +21,10 @@ public:
     // Mail drops, "name=directory;..."; "empty" status: a status table without rows.
     void setTransports(const std::wstring& transports);
     void setStatus(const std::string& status);
+    // "watcher": sinks are called on the store's own thread.
+    void setNotifications(const std::string& where);
+    // On: OpenEntry, and DeleteMessages with its dialog, deliver what waits for the caller.
+    void setNotifyInCalls(bool on);
     // Forgets the IPM subtree property, as a store that never had one.
     void dropIpmSubtree();
 

@@ -36,8 +36,8 @@ StoreFixture::StoreFixture(const std::string& faults, const std::string& logon)
 StoreFixture::~StoreFixture() {
     logoff();
     devkit::removeDirectoryTree(files_.root());
-    for (const wchar_t* name :
-         {L"Faults", L"Logon", L"Stores", L"Transports", L"Status", L"ReminderLinger"})
+    for (const wchar_t* name : {L"Faults", L"Logon", L"Stores", L"Transports", L"Status",
+                                L"ReminderLinger", L"Notifications", L"NotifyInCalls"})
         setSetting(name, "");
 }
 
