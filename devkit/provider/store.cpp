@@ -4,6 +4,7 @@
 #include "folder.h"
 #include "message.h"
 #include "msg_store.h"
+#include "notifier.h"
 #include "header_block.h"
 #include "maildir_name.h"
 #include "mime_message.h"
@@ -338,8 +339,9 @@ HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id) {
     return S_OK;
 }
 
-HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,
+HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id, ULONG flags,
                   ULONG* objectType, IUnknown** object) {
+    Notifier::instance().deliverWaitingInCall();
     if (!object)
         return MAPI_E_INVALID_PARAMETER;
     *object = nullptr;
@@ -360,9 +362,14 @@ HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID
                 store->files().isCalendar(entry->folder)
                     ? store->appointmentProperties(entry->folder, entry->message, unixNow())
                     : store->messageProperties(entry->folder, entry->message);
-            if (!properties)
+            const bool deferred =
+                (flags & MAPI_DEFERRED_ERRORS) && !store->files().isCalendar(entry->folder);
+            if (!properties && !deferred)
                 return MAPI_E_NOT_FOUND;
-            *object = make<Message>(store, std::move(*properties));
+            if (properties)
+                *object = make<Message>(store, std::move(*properties));
+            else
+                *object = make<GoneMessage>();
             if (objectType)
                 *objectType = MAPI_MESSAGE;
             return *object ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;

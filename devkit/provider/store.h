@@ -73,7 +73,9 @@ private:
 std::int64_t unixNow();
 
 // Opens a store, folder or message of `store` by identifier: no identifier is the root folder.
-HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,
+// With MAPI_DEFERRED_ERRORS a mail that is gone opens, as real stores defer the lookup: the
+// object answers MAPI_E_NOT_FOUND to its first call (and every other).
+HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id, ULONG flags,
                   ULONG* objectType, IUnknown** object);
 
 HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id);
