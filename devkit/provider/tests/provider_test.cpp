@@ -496,6 +496,18 @@ TEST_F(Provider, DeleteMessagesRemovesTheFileOnce) {
     EXPECT_FALSE(fixture.files().findMessage(fixture.inbox(), unique));
     EXPECT_EQ(inbox->DeleteMessages(&list, 0, nullptr, MESSAGE_DIALOG), MAPI_W_PARTIAL_COMPLETION);
     EXPECT_FALSE(fixture.openMessage(id));
+    // As real stores: with deferred errors the gone mail opens, and says so at its first use.
+    Ref<IMessage> deferred;
+    ULONG type = 0;
+    ASSERT_EQ(fixture.store()->OpenEntry(ULONG(id.size()), entry(id), nullptr, MAPI_DEFERRED_ERRORS,
+                                         &type, deferred.putAs<IUnknown>()),
+              S_OK);
+    SizedSPropTagArray(1, tags) = {1, {PR_SUBJECT_A}};
+    ULONG count = 0;
+    SPropValue* values = nullptr;
+    EXPECT_EQ(deferred->GetProps(reinterpret_cast<SPropTagArray*>(&tags), 0, &count, &values),
+              MAPI_E_NOT_FOUND);
+    EXPECT_EQ(values, nullptr);
 }
 
 // Identifiers that must be refused: nothing outside the store is opened or deleted.
