@@ -8,6 +8,7 @@
 #include "app/setup_dialog.h"
 #include "app/splash.h"
 #include "app/window_helpers.h"
+#include "mail/advise_sink.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
 #include "window/delete_mail.h"
@@ -191,6 +192,12 @@ INT_PTR CALLBACK notificationWindowProc(HWND window, UINT message, WPARAM wParam
         if (isResume(wParam))
             onResume();
         return FALSE; // the default answer to every power event
+    case WM_MAIL_BATCH:
+        onPostedMailBatch(window, lParam);
+        return TRUE;
+    case WM_CALENDAR_CHANGED:
+        onPostedCalendarChange();
+        return TRUE;
     case WM_DESTROY:
         updateTrayIcon(NIM_DELETE, window, nullptr);
         PostQuitMessage(0);

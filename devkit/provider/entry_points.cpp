@@ -66,6 +66,7 @@ STDAPI MAPIInitialize(LPVOID options) {
         setThreadRules({.strict = _wcsicmp(settings.strictThreads.c_str(), L"off") != 0,
                         .marshal = _wcsicmp(settings.foreignThreadCalls.c_str(), L"marshal") == 0});
         setCallGate(&admitCall);
+        Notifier::instance().configure(settings.notifyOnWatcherThread, settings.notifyInCalls);
     }
     MAILDIR_FAULT_POINT("MAPIInitialize");
     // Only the first initialisation of the process chooses how notifications are delivered

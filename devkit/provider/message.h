@@ -11,23 +11,18 @@ namespace maildir {
 
 class Message final : public MessageDefaults {
 public:
-    // `gone`: opened with deferred errors while it was missing; every read answers that.
-    Message(std::shared_ptr<Store> store, Properties properties, HRESULT gone = S_OK)
-        : store_(std::move(store)), properties_(std::move(properties)), gone_(gone) {}
+    Message(std::shared_ptr<Store> store, Properties properties)
+        : store_(std::move(store)), properties_(std::move(properties)) {}
 
     STDMETHODIMP GetProps(LPSPropTagArray tags, ULONG flags, ULONG* count,
                           LPSPropValue* values) override {
         MAILDIR_FAULT_POINT("IMessage::GetProps");
-        if (FAILED(gone_))
-            return gone_;
         return getProps(properties_, tags, flags, count, values, largePropertyBytes);
     }
     // Any text or binary property, large or not, as a read-only stream.
     STDMETHODIMP OpenProperty(ULONG tag, LPCIID iid, ULONG, ULONG flags,
                               LPUNKNOWN* object) override {
         MAILDIR_FAULT_POINT("IMessage::OpenProperty");
-        if (FAILED(gone_))
-            return gone_;
         return openPropertyStream(properties_, tag, iid, flags, object);
     }
     STDMETHODIMP GetNamesFromIDs(LPSPropTagArray* tags, LPGUID set, ULONG flags, ULONG* count,
@@ -46,7 +41,29 @@ private:
 
     std::shared_ptr<Store> store_; // keeps the store alive as long as its messages
     Properties properties_;
-    HRESULT gone_;
 };
+
+} // namespace maildir
+
+namespace maildir {
+
+// A message opened with MAPI_DEFERRED_ERRORS that was not there: every call answers that it is
+// not found, as a real store's deferred lookup does at its first use.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#define MAILDIR_NOT_FOUND                                                                          \
+    override {                                                                                     \
+        return MAPI_E_NOT_FOUND;                                                                   \
+    }
+class GoneMessage final : public ComObject<IMessage> {
+public:
+    MAPI_IMAPIPROP_METHODS(MAILDIR_NOT_FOUND)
+    MAPI_IMESSAGE_METHODS(MAILDIR_NOT_FOUND)
+
+private:
+    bool answers(REFIID iid) const override { return oneOf(iid, {&IID_IMessage, &IID_IMAPIProp}); }
+};
+#undef MAILDIR_NOT_FOUND
+#pragma GCC diagnostic pop
 
 } // namespace maildir

@@ -47,7 +47,7 @@ STDMETHODIMP MsgStore::SaveChanges(ULONG) {
 STDMETHODIMP MsgStore::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG flags, ULONG* type,
                                  LPUNKNOWN* object) {
     MAILDIR_FAULT_POINT("IMsgStore::OpenEntry");
-    return openEntry(store_, size, id, type, object, flags);
+    return openEntry(store_, size, id, flags, type, object);
 }
 
 STDMETHODIMP MsgStore::GetReceiveFolder(LPTSTR messageClass, ULONG flags, ULONG* size,

@@ -49,6 +49,23 @@ HRESULT Notifier::start(bool multithreaded) {
     return window_ ? S_OK : MAPI_E_CALL_FAILED;
 }
 
+void Notifier::configure(bool onWatcherThread, bool inCalls) {
+    onWatcherThread_ = onWatcherThread;
+    inCalls_ = inCalls;
+}
+
+void Notifier::deliverWaitingInCall() {
+    if (!inCalls_)
+        return;
+    HWND window;
+    {
+        std::lock_guard guard(lock_);
+        window = window_;
+    }
+    if (window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+        deliverQueued();
+}
+
 bool Notifier::awaitDispatch(DWORD limitMs) {
     HWND window;
     {
@@ -154,7 +171,7 @@ HRESULT Notifier::unadvise(ULONG connection) {
 
 void Notifier::post(const std::shared_ptr<Store>& store, std::vector<Notice> notices) {
     std::unique_lock guard(lock_);
-    if (multithreaded_ || !window_) {
+    if (multithreaded_ || onWatcherThread_ || !window_) {
         guard.unlock();
         dispatch(store, notices);
         return;

@@ -10,6 +10,7 @@
 #include "mapi.h"
 #include "store.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,6 +40,11 @@ public:
 
     HRESULT start(bool multithreaded);
     void stop();
+    // The kit's settings: sinks called on the watcher thread; delivery inside calls.
+    void configure(bool onWatcherThread, bool inCalls);
+    // Inside a call that may deliver (see NotifyInCalls): when the calling thread is the one
+    // notifications are delivered on, delivers what waits for it first.
+    void deliverWaitingInCall();
 
     HRESULT advise(const std::shared_ptr<Store>& store, const std::optional<std::string>& folder,
                    ULONG mask, IMAPIAdviseSink* sink, ULONG* connection);
@@ -80,6 +86,8 @@ private:
     std::vector<std::pair<std::shared_ptr<Store>, std::vector<Notice>>> queued_;
     bool posted_ = false;
     bool multithreaded_ = false;
+    std::atomic<bool> onWatcherThread_{false};
+    std::atomic<bool> inCalls_{false};
 };
 
 } // namespace maildir

@@ -69,7 +69,7 @@ STDMETHODIMP Session::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG flags, U
     MAILDIR_FAULT_POINT("IMAPISession::OpenEntry");
     if (const auto status = parseStatusId(*store_, *drops_, size, id))
         return openStatus(store_, drops_, *status, type, object);
-    return openEntry(store_, size, id, type, object, flags);
+    return openEntry(store_, size, id, flags, type, object);
 }
 
 STDMETHODIMP Session::CompareEntryIDs(ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2,

@@ -41,6 +41,9 @@ Settings readSettings() {
         settings.strictThreads = readText(key, L"StrictThreads");
         settings.foreignThreadCalls = readText(key, L"ForeignThreadCalls");
         settings.calendarFolder = wideToUtf8(readText(key, L"CalendarFolder").c_str());
+        settings.notifyOnWatcherThread =
+            _wcsicmp(readText(key, L"Notifications").c_str(), L"watcher") == 0;
+        settings.notifyInCalls = readText(key, L"NotifyInCalls") == L"1";
         const std::wstring linger = readText(key, L"ReminderLinger");
         if (!linger.empty())
             settings.reminderLinger = std::wcstol(linger.c_str(), nullptr, 10);

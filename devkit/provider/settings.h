@@ -11,6 +11,10 @@
 //   StrictThreads  "off": threads that never initialised MAPI may call it (see threads.h)
 //   ForeignThreadCalls  "marshal": calls from other threads wait for the notification thread
 //   NameListing "refuse": GetNamesFromIDs without a list of tags is refused (Exchange online)
+//   Notifications   "watcher": sinks are called on the store's watcher thread, whatever
+//                   MAPIInitialize asked for, as some real providers do
+//   NotifyInCalls   "1": OpenEntry, and DeleteMessages with MESSAGE_DIALOG, first deliver what
+//                   waits for the calling thread, as MAPI may during any call
 #pragma once
 #include <string>
 
@@ -30,6 +34,8 @@ struct Settings {
     std::wstring strictThreads;
     std::wstring foreignThreadCalls;
     std::string calendarFolder; // UTF-8; empty: "Calendar"
+    bool notifyOnWatcherThread = false;
+    bool notifyInCalls = false;
 };
 
 Settings readSettings();

@@ -4,6 +4,7 @@
 #include "folder.h"
 #include "message.h"
 #include "msg_store.h"
+#include "notifier.h"
 #include "header_block.h"
 #include "maildir_name.h"
 #include "mime_message.h"
@@ -378,8 +379,9 @@ HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id) {
     return S_OK;
 }
 
-HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,
-                  ULONG* objectType, IUnknown** object, ULONG flags) {
+HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id, ULONG flags,
+                  ULONG* objectType, IUnknown** object) {
+    Notifier::instance().deliverWaitingInCall();
     if (!object)
         return MAPI_E_INVALID_PARAMETER;
     *object = nullptr;
@@ -396,15 +398,17 @@ HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID
         }
         if (entry->kind == devkit::EntryKind::message) {
             std::lock_guard guard(store->lock);
-            const bool calendar = store->files().isCalendar(entry->folder);
             auto properties =
-                calendar ? store->appointmentProperties(entry->folder, entry->message, unixNow())
-                         : store->messageProperties(entry->folder, entry->message);
-            const bool deferred = calendar && (flags & MAPI_DEFERRED_ERRORS);
+                store->files().isCalendar(entry->folder)
+                    ? store->appointmentProperties(entry->folder, entry->message, unixNow())
+                    : store->messageProperties(entry->folder, entry->message);
+            const bool deferred = flags & MAPI_DEFERRED_ERRORS;
             if (!properties && !deferred)
                 return MAPI_E_NOT_FOUND;
-            *object = properties ? make<Message>(store, std::move(*properties))
-                                 : make<Message>(store, Properties{}, MAPI_E_NOT_FOUND);
+            if (properties)
+                *object = make<Message>(store, std::move(*properties));
+            else
+                *object = make<GoneMessage>();
             if (objectType)
                 *objectType = MAPI_MESSAGE;
             return *object ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;

@@ -22,6 +22,8 @@ KitStore::~KitStore() {
     setStatus({});
     setNameListing({});
     kit::setSetting(L"CalendarFolder", {});
+    setNotifications({});
+    setNotifyInCalls(false);
     std::error_code ignored;
     devkit::fs::remove_all(files.root(), ignored);
 }
@@ -52,6 +54,13 @@ void KitStore::renameCalendar(const std::string& name) {
     devkit::fs::rename(files.directory(calendar), files.directory(renamed));
     calendar = renamed;
     kit::setSetting(L"CalendarFolder", name);
+}
+
+void KitStore::setNotifications(const std::string& where) {
+    kit::setSetting(L"Notifications", where);
+}
+void KitStore::setNotifyInCalls(bool on) {
+    kit::setSetting(L"NotifyInCalls", on ? "1" : "");
 }
 
 void KitStore::dropIpmSubtree() {

@@ -23,6 +23,10 @@ public:
     void setStatus(const std::string& status);
     // "refuse": GetNamesFromIDs without a list fails, as on Exchange online; read at logon.
     void setNameListing(const std::string& listing);
+    // "watcher": sinks are called on the store's own thread.
+    void setNotifications(const std::string& where);
+    // On: OpenEntry, and DeleteMessages with its dialog, deliver what waits for the caller.
+    void setNotifyInCalls(bool on);
     // Forgets the IPM subtree property, as a store that never had one.
     void dropIpmSubtree();
 

@@ -8,6 +8,7 @@
 #include "calendar/file_time.h"
 #include "calendar/reminder_clock.h"
 #include "calendar/reminder_text.h"
+#include "mail/advise_sink.h"
 #include "mail_fixture.h"
 #include "mapi_test_support.h"
 #include "reminder_windows.h"
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -295,6 +297,18 @@ TEST_F(Calendar, ChangedAndRemovedAppointments) {
     EXPECT_EQ(app->reminderFired.load()[0], 1);
     pass(t + 30 * minute);
     EXPECT_EQ(shown(2), (Lines{"Appointment: Kept", "Appointment: Moved"}));
+}
+
+// A store that calls the calendar sink on a thread of its own: the reload is handed to the
+// window's thread, and the store's thread does not wait for it.
+TEST_F(Calendar, ChangeReportedOnAnotherThreadReloadsOnTheWindowsThread) {
+    add("Later", day + 9 * hour);
+    AdviseSink sink(kit.window, AdviseSink::calendarSink);
+    NOTIFICATION changed{};
+    changed.ulEventType = fnevObjectCreated;
+    std::thread([&] { sink.OnNotify(1, &changed); }).join();
+    EXPECT_EQ(app->reminderCount, 0) << "nothing done on the store's thread";
+    EXPECT_TRUE(wt::pumpUntil([] { return app->reminderCount == 1; }));
 }
 
 TEST_F(Calendar, NamesOfTheSameNumberInAnotherSetAreOtherProperties) {

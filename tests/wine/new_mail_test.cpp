@@ -14,6 +14,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <mapiguid.h>
 #include <mapix.h>
 
 #include <algorithm>
@@ -142,6 +143,23 @@ TEST_F(NewMail, EveryNewMailOfOneCallIsAnnouncedInOrder) {
     EXPECT_EQ(mail.historyText(1, 1), "first");
     EXPECT_EQ(mail.subjectLine(), "second");
     EXPECT_EQ(mail.currentEntryId(), ids[1]);
+}
+
+// COM's identity rule: asked for the interface it is, the sink answers with the same object.
+TEST(AdviseSinkIdentity, AnswersForItsOwnInterfaceWithTheSameObject) {
+    auto* sink = new AdviseSink(nullptr, AdviseSink::mailSink);
+    sink->AddRef();
+    void* unknown = nullptr;
+    void* adviseSink = nullptr;
+    ASSERT_EQ(sink->QueryInterface(IID_IUnknown, &unknown), S_OK);
+    ASSERT_EQ(sink->QueryInterface(IID_IMAPIAdviseSink, &adviseSink), S_OK);
+    EXPECT_EQ(unknown, adviseSink);
+    void* other = &other;
+    EXPECT_EQ(sink->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(sink->Release(), 2u);
+    sink->Release();
+    sink->Release();
 }
 
 // A mail that cannot be read changes nothing: the window, the mail now shown and the history
