@@ -91,7 +91,7 @@ Ref<IMessage> StoreFixture::openMessage(const Bytes& id) const {
     ULONG type = 0;
     store_->OpenEntry(ULONG(id.size()),
                       reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())), nullptr,
-                      MAPI_MODIFY | MAPI_DEFERRED_ERRORS, &type, message.putAs<IUnknown>());
+                      MAPI_MODIFY, &type, message.putAs<IUnknown>());
     return message;
 }
 
