@@ -104,15 +104,6 @@ FunctionEnd
 !insertmacro END_TAVINEL ""
 !insertmacro END_TAVINEL "un."
 
-Function .onInit
-!if ${ARCH} == x64
-    ${IfNot} ${RunningX64}
-        MessageBox MB_OK|MB_ICONSTOP "This is the 64-bit ${PRODUCT}, and this Windows is 32-bit. Install tavinel-${VERSION}-x86-setup.exe instead." /SD IDOK
-        SetErrorLevel 2
-        Quit
-    ${EndIf}
-!endif
-FunctionEnd
 
 Function StartTavinel
     ${If} $WasRunning <> 1 ; otherwise it was started again already
@@ -160,6 +151,23 @@ Section "-Finish"
         Exec '"$INSTDIR\${EXE}"'
     ${EndIf}
 SectionEnd
+
+Function .onInit
+!if ${ARCH} == x64
+    ${IfNot} ${RunningX64}
+        MessageBox MB_OK|MB_ICONSTOP "This is the 64-bit ${PRODUCT}, and this Windows is 32-bit. Install tavinel-${VERSION}-x86-setup.exe instead." /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+!endif
+    ; An upgrade keeps the choice made at the installation: no Run value, no start at log-on.
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ReadRegStr $1 HKCU "${RUN_KEY}" "${PRODUCT}"
+    ${If} $0 != ""
+    ${AndIf} $1 == ""
+        !insertmacro UnselectSection ${SecRun}
+    ${EndIf}
+FunctionEnd
 
 Section "Uninstall"
     Call un.EndTavinel

@@ -206,6 +206,9 @@ protected:
         ASSERT_FALSE(setup.empty() || version.empty())
             << "run by scripts/test.sh, which sets TAVINEL_SETUP and TAVINEL_VERSION";
         key.writeValid();
+        // A user without Tavinel installed; files of an earlier test may remain.
+        RegDeleteKeyA(HKEY_CURRENT_USER, uninstallKey);
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, runKey, "Tavinel");
     }
     // Whatever a failed test left running would stand in the next one's way.
     void TearDown() override {
@@ -268,6 +271,8 @@ TEST_F(Installer, UpgradeEndsTheRunningProgramAndStartsTheNewOne) {
     std::ofstream(exe, std::ios::app | std::ios::binary) << "an older build";
     std::unique_ptr<wt::Process> old;
     ASSERT_NE(wt::startProgram(old, exe), nullptr);
+    // As when "Start Tavinel when I log on" was unchecked at the installation.
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, runKey, "Tavinel");
 
     install();
     EXPECT_EQ(old->waitForExit(1000), std::optional<DWORD>(0)) << "ended through its Exit command";
@@ -279,6 +284,7 @@ TEST_F(Installer, UpgradeEndsTheRunningProgramAndStartsTheNewOne) {
     EXPECT_NE(running[0].id, old->id());
     EXPECT_EQ(lower(running[0].image), lower(exe));
     EXPECT_EQ(fileSize(exe), shipped) << "runs the new file";
+    EXPECT_FALSE(registryText(runKey, "Tavinel").has_value()) << "the choice made before, kept";
 }
 
 TEST_F(Installer, SilentUninstallationRemovesAllButTheSettings) {
