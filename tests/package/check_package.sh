@@ -27,6 +27,9 @@ for arch in x64 x86; do
         "$(python3 -c 'import sys, zipfile; print(*sorted(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")"
     python3 -m zipfile -e "$zip" "$unpacked/$arch"
     cmp -s "$unpacked/$arch/tavinel.exe" "$bin/tavinel.exe" || fail "$(basename "$zip"): not the $arch build"
+    # Static: nothing beside it but what every Windows has (no libstdc++, libgcc, winpthread).
+    imports=$(x86_64-w64-mingw32-objdump -p "$bin/tavinel.exe" | sed -n 's/^\tDLL Name: //p' | xargs)
+    case " ${imports,,} " in *" lib"*) fail "$arch tavinel.exe needs $imports" ;; esac
 
     echo "$(basename "$setup") holds:"
     7z l -ba -slt "$setup" | sed -n 's/^Path = //p' | tee "$unpacked/$arch.listing" | sed 's/^/    /'
