@@ -309,6 +309,24 @@ TEST_F(Installer, SilentUninstallationRemovesAllButTheSettings) {
     EXPECT_EQ(registryNumber(settingsKey, "Version"), std::optional<DWORD>(12)) << "settings kept";
 }
 
+TEST_F(Installer, UninstallationAskedNotToKeepTheSettingsRemovesThem) {
+    install();
+    wt::Process uninstall(folder + "\\uninstall.exe");
+    ASSERT_EQ(uninstall.waitForExit(20000), std::optional<DWORD>(0));
+    HWND confirmation = wt::waitForDialog("Tavinel Uninstall ", 0, 20000); // with a blank
+    ASSERT_NE(confirmation, nullptr);
+    wt::clickButton(confirmation, IDOK); // Uninstall
+    HWND question = wt::waitForDialog("Tavinel Uninstall", 0, 20000);
+    ASSERT_NE(question, nullptr);
+    wt::clickButton(question, IDNO);
+    EXPECT_TRUE(wt::pumpUntil([&] { return !keyExists(settingsKey); }, 20000));
+    ASSERT_TRUE(wt::pumpUntil([&] { return wt::isEnabled(confirmation, IDOK); }, 20000));
+    wt::clickButton(confirmation, IDOK); // Close, on the last page
+    ASSERT_TRUE(waitForChildren(uninstall.id(), 30000));
+    EXPECT_FALSE(exists(folder)) << "left: " << joined(filesIn(folder));
+    EXPECT_FALSE(keyExists("Software\\Brunok")) << "nothing else was in it";
+}
+
 // Explorer's properties and the uninstall entry show the version of the project.
 TEST(ShippedFiles, CarryTheVersion) {
     const std::string version = environment("TAVINEL_VERSION");
