@@ -1,6 +1,6 @@
 ; The per-user installer of Tavinel, for one bitness. scripts/package.sh compiles it with
-;   makensis -DVERSION=2.0.0 -DARCH=x64|x86 -DFILES=<folder with tavinel.exe and README.txt>
-;            -DOUTFILE=<setup.exe> installer/tavinel.nsi
+;   makensis -NOCD -DVERSION=2.0.0 -DARCH=x64|x86 -DSRCDIR=<source tree>
+;            -DFILES=<folder with tavinel.exe and README.txt> -DOUTFILE=<setup.exe> tavinel.nsi
 ; It installs without administrator rights into %LOCALAPPDATA%\Programs\Tavinel (/D=DIR chooses
 ; another folder, /S installs silently), and everything it writes is under HKCU.
 
