@@ -104,10 +104,7 @@ void announce(const BYTE* id, ULONG size, Ticks tableTime) {
         reminderOffsetMinutes(rules ? rules->lpb : nullptr, rules ? rules->cb : 0, zone, time);
     writeReminderBlock(block, textOf(read, 0, PR_SUBJECT_A), textOf(read, 3, locationTag),
                        reminderDateLine(time, offset));
-    if (HANDLE thread = CreateThread(nullptr, 0, reminderWindowThread, block, 0, nullptr))
-        CloseHandle(thread); // the window's thread ends by itself
-    else
-        delete[] block;
+    showReminder(block);
 }
 
 // Waits for a thread to end while dispatching this thread's messages: the clock may be inside a
