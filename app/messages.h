@@ -19,3 +19,6 @@ inline constexpr UINT WM_MAIL_BATCH = WM_APP + 1;
 // Posted to the notification window by the calendar sink called on another thread: the
 // calendar changed.
 inline constexpr UINT WM_CALENDAR_CHANGED = WM_APP + 2;
+// Posted to the reminder windows' thread by the reminder clock: lParam carries a reminder text
+// block (allocated with new[]), which that thread shows in a window of its own and frees.
+inline constexpr UINT WM_SHOW_REMINDER = WM_APP + 3;

@@ -13,6 +13,8 @@
 #include <mapidefs.h>
 #include <mapitags.h>
 
+#include <algorithm>
+#include <atomic>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -24,6 +26,16 @@ constexpr DWORD passInterval = 20000; // ms
 constexpr ULONG openItemFlags = MAPI_MODIFY | MAPI_DEFERRED_ERRORS;
 constexpr size_t zoneDescriptionLimit = 255;
 bool stopping = false; // main thread only
+// When the next pass is due (GetTickCount64), kept across the clocks of successive tables: a
+// reload keeps the rhythm, so a calendar that changes more often than a pass interval cannot
+// put the next pass off again and again. Zero until the first clock starts.
+std::atomic<ULONGLONG> nextPassDue{0};
+
+// How long the clock waits before its next pass: until the pass is due, at most an interval.
+DWORD untilNextPass() {
+    const ULONGLONG now = GetTickCount64(), due = nextPassDue;
+    return due > now ? DWORD(std::min<ULONGLONG>(due - now, passInterval)) : 0;
+}
 
 // Set to have the clock make its pass now rather than at the end of its wait (after the
 // computer resumed); auto-reset, made on first use, kept for the process.
@@ -92,10 +104,7 @@ void announce(const BYTE* id, ULONG size, Ticks tableTime) {
         reminderOffsetMinutes(rules ? rules->lpb : nullptr, rules ? rules->cb : 0, zone, time);
     writeReminderBlock(block, textOf(read, 0, PR_SUBJECT_A), textOf(read, 3, locationTag),
                        reminderDateLine(time, offset));
-    if (HANDLE thread = CreateThread(nullptr, 0, reminderWindowThread, block, 0, nullptr))
-        CloseHandle(thread); // the window's thread ends by itself
-    else
-        delete[] block;
+    showReminder(block);
 }
 
 // Waits for a thread to end while dispatching this thread's messages: the clock may be inside a
@@ -149,10 +158,14 @@ DWORD WINAPI reminderClock(void*) {
     for (;;) {
         trimWorkingSet();
         const HANDLE waits[] = {app->reminderStop, wakeEvent()};
-        const DWORD woken = WaitForMultipleObjects(wakeEvent() ? 2 : 1, waits, FALSE, passInterval);
+        const DWORD woken =
+            WaitForMultipleObjects(wakeEvent() ? 2 : 1, waits, FALSE, untilNextPass());
         if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 1)
             return 0;
-        reminderPass(presentTicks());
+        const ULONGLONG started = GetTickCount64();
+        // A pass cut short by a stop stays due: the next table's clock makes it at once.
+        if (reminderPass(presentTicks()))
+            nextPassDue = started + passInterval;
     }
 }
 
@@ -166,6 +179,8 @@ void startReminderClock() {
     if (!app->reminderStop)
         app->reminderStop = CreateEventA(nullptr, TRUE, FALSE, nullptr); // lives with the record
     // Without a stop event a clock could not be stopped before the next reload: none starts.
+    ULONGLONG none = 0; // the first clock's first pass comes an interval after its start
+    nextPassDue.compare_exchange_strong(none, GetTickCount64() + passInterval);
     if (app->reminderStop)
         app->reminderThread = CreateThread(nullptr, 0, reminderClock, nullptr, 0, nullptr);
 }

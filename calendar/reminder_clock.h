@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
-// Every 20 seconds a pass over the table, until the stop event is set.
+// Every 20 seconds a pass over the table, until the stop event is set. The rhythm outlives the
+// clock: a clock started for a reloaded table makes its first pass when the previous clock's
+// next one was due (at once when that moment has passed).
 DWORD WINAPI reminderClock(void*);
 
 // One pass at the moment `now`: each reminder that is due and not yet announced is marked

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 #include <mapix.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <ctime>
@@ -51,6 +52,17 @@ public:
 private:
     static void WINAPI record(LPCSTR line) { lines().push_back(line); }
 };
+
+size_t threadsOf(DWORD process) {
+    size_t count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == process;
+    CloseHandle(snapshot);
+    return count;
+}
 
 class Calendar : public ::testing::Test {
 protected:
@@ -381,6 +393,28 @@ TEST_F(Calendar, TheClockStopsAtOnceAndAReloadStartsAnother) {
     loadCalendar();
     EXPECT_NE(app->reminderThread, nullptr);
     EXPECT_EQ(app->reminderCount, 1);
+}
+
+// A shared room calendar reminding of many meetings in one minute: the windows share one thread
+// (under Wine, a thread per window is a display connection per window, of which the X server
+// allows about 256), and a window left open holds up no later reminder.
+TEST_F(Calendar, ManyRemindersInOneMinuteShareOneThreadAndHoldUpNothing) {
+    constexpr size_t many = 500;
+    const std::int64_t reminder = day + 9 * hour;
+    for (size_t i = 0; i < many; ++i)
+        add("Meeting " + std::to_string(i), reminder);
+    add("Later", reminder + 5 * minute);
+    ASSERT_EQ(load(day), int(many) + 1);
+    const size_t before = threadsOf(self);
+    pass(reminder);
+    EXPECT_EQ(wt::waitForReminders(self, many, 120000).size(), many);
+    EXPECT_LE(threadsOf(self), before + 1) << "one thread for every window";
+
+    pass(reminder + 5 * minute); // with every earlier window still open
+    EXPECT_EQ(wt::waitForReminders(self, many + 1, 10000).size(), many + 1);
+    wt::closeReminders(self);
+    EXPECT_TRUE(wt::reminderWindows(self).empty());
+    EXPECT_LE(threadsOf(self), before + 1);
 }
 
 // A store that refuses to list its named properties, as Exchange does for a profile online.

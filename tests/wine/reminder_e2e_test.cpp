@@ -108,6 +108,38 @@ TEST_F(Reminders, ResumeFromSleepAnnouncesTheReminderDueMeanwhileAtOnceAndOnce) 
     EXPECT_EQ(wt::reminderWindows(program->id()).size(), 1u) << "the next pass shows no other";
 }
 
+// A sync tool rewriting an unrelated item more often than the clock's pass interval: each
+// rewrite reloads the table, and the reminder must not wait for a quiet moment.
+TEST_F(Reminders, ACalendarRewrittenEveryTwoSecondsStillRemindsOnTimeAndOnce) {
+    key.setNumber("Calendar", 1);
+    const std::string busy = add("Busy", now() + hour);
+    start();
+    const std::int64_t due = now() + 5;
+    add("Standup", due);
+    std::int64_t shownAt = 0;
+    for (int rewrite = 1; now() < due + 30; ++rewrite) {
+        // The program may be reading the file at that moment: replacing it is then refused,
+        // and tried again as a sync tool would.
+        for (int attempt = 0; attempt < 20; ++attempt)
+            try {
+                add("Busy", now() + hour + rewrite * minute, "Room 4", busy);
+                break;
+            } catch (const std::exception&) {
+                Sleep(50);
+            }
+        if (wt::pumpUntil([&] { return !wt::reminderWindows(program->id()).empty(); }, 2000) &&
+            !shownAt)
+            shownAt = now();
+        if (shownAt && now() > shownAt + 6)
+            break; // a few more rewrites after it, for a second window that must not come
+    }
+    ASSERT_NE(shownAt, 0) << "never shown while the calendar kept changing";
+    EXPECT_LE(shownAt, due + 20 + 3) << "a pass at most 20 s after the previous one";
+    const auto windows = wt::reminderWindows(program->id());
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(wt::reminderLines(windows[0]).appointment, "Appointment: Standup");
+}
+
 TEST_F(Reminders, NothingWhenCalendarRemindersAreOff) {
     add("Dentist", now() + 5);
     start();
