@@ -19,9 +19,9 @@ configure_and_build() {
     cmake --build "$root/build/$dir" -j "$jobs" --target ${targets//,/ }
 }
 
-for spec in "${@:-win64}"; do
-    build=${spec%%:*} targets=
-    [ "$build" = "$spec" ] || targets=${spec#*:}
+for request in "${@:-win64}"; do
+    build=${request%%:*} targets=
+    [ "$build" = "$request" ] || targets=${request#*:}
     case $build in
     win64)
         configure_and_build win64 "${targets:-all}" \
@@ -33,6 +33,6 @@ for spec in "${@:-win64}"; do
     native)
         configure_and_build native "${targets:-all}" -DCMAKE_C_COMPILER=clang \
             -DCMAKE_CXX_COMPILER=clang++ -DTAVINEL_SANITIZE=ON ;;
-    *) echo "unknown build: $spec" >&2; exit 2 ;;
+    *) echo "unknown build: $request" >&2; exit 2 ;;
     esac
 done

@@ -78,8 +78,8 @@ private:
 std::int64_t unixNow();
 
 // Opens a store, folder or message of `store` by identifier: no identifier is the root folder.
-// With MAPI_DEFERRED_ERRORS a mail or calendar item that is gone opens, as real stores defer the lookup: the
-// object answers MAPI_E_NOT_FOUND to its first call (and every other).
+// With MAPI_DEFERRED_ERRORS a mail or calendar item that is gone opens, as real stores defer the
+// lookup: the object answers MAPI_E_NOT_FOUND to its first call (and every other).
 HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id, ULONG flags,
                   ULONG* objectType, IUnknown** object);
 
