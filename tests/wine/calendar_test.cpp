@@ -12,6 +12,7 @@
 #include "mail_fixture.h"
 #include "mapi_test_support.h"
 #include "reminder_windows.h"
+#include "trace_recorder.h"
 #include "wine_test.h"
 
 #include <gtest/gtest.h>
@@ -32,26 +33,6 @@ constexpr std::int64_t unixEpochInFileTime = 11644473600LL; // seconds from 1601
 Ticks ticksAt(std::int64_t unix) {
     return Ticks(unix + unixEpochInFileTime) * ticksPerSecond;
 }
-
-// The failure trace's lines while it lives (written on the test's thread).
-class TraceRecorder {
-public:
-    TraceRecorder() {
-        lines().clear();
-        traceOutput = &record;
-    }
-    ~TraceRecorder() { traceOutput = &OutputDebugStringA; }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> seen;
-        return seen;
-    }
-    bool saw(const std::string& line) const {
-        return std::find(lines().begin(), lines().end(), line) != lines().end();
-    }
-
-private:
-    static void WINAPI record(LPCSTR line) { lines().push_back(line); }
-};
 
 size_t threadsOf(DWORD process) {
     size_t count = 0;
@@ -475,7 +456,7 @@ TEST_F(CalendarWithMarshalledCalls, AReloadWhileTheClockIsInsideAStoreCallComple
 }
 
 TEST_F(CalendarWithoutNameListing, AnAppointmentStillRemindsOnceWithItsLocationAndTime) {
-    TraceRecorder trace;
+    wt::TraceRecorder trace;
     const std::int64_t reminder = day + 11 * hour + 5 * minute;
     add("Review", reminder, "-05:00", "Room 7");
     ASSERT_EQ(load(day), 1);
@@ -492,7 +473,7 @@ TEST_F(CalendarWithoutNameListing, AnAppointmentStillRemindsOnceWithItsLocationA
 TEST_F(Calendar, CalendarLoadingTracesItsFailedCalls) {
     add("Traced", day + 10 * hour);
     for (const char* call : {"IMAPITable::Restrict", "IMAPITable::QueryRows"}) {
-        TraceRecorder trace;
+        wt::TraceRecorder trace;
         kit.store.setFaults(std::string(call) + "#1=0x80004005");
         EXPECT_EQ(load(day), 0) << call;
         EXPECT_TRUE(trace.saw(std::string("Tavinel: ") + call + " failed: 0x80004005\n")) << call;

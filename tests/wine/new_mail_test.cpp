@@ -10,6 +10,7 @@
 #include "mail_fixture.h"
 #include "res/resource.h"
 #include "window/history.h"
+#include "trace_recorder.h"
 #include "wine_test.h"
 
 #include <commctrl.h>
@@ -20,26 +21,6 @@
 #include <algorithm>
 
 namespace {
-
-// The failure trace's lines while it lives.
-class TraceRecorder {
-public:
-    TraceRecorder() {
-        lines().clear();
-        traceOutput = &record;
-    }
-    ~TraceRecorder() { traceOutput = &OutputDebugStringA; }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> seen;
-        return seen;
-    }
-    bool saw(const std::string& line) const {
-        return std::find(lines().begin(), lines().end(), line) != lines().end();
-    }
-
-private:
-    static void WINAPI record(LPCSTR line) { lines().push_back(line); }
-};
 
 class NewMail : public ::testing::Test {
 protected:
@@ -166,7 +147,7 @@ TEST(AdviseSinkIdentity, AnswersForItsOwnInterfaceWithTheSameObject) {
 // go on agreeing with each other.
 TEST(NewMailFaults, UnreadableMailLeavesWindowIdentifiersAndHistoryAsTheyWere) {
     wt::MailFixture mail;
-    TraceRecorder trace;
+    wt::TraceRecorder trace;
     mail.store.setFaults("IMessage::GetProps#2=0x80004005");
     ASSERT_EQ(mail.start(), 1);
     const std::string first = mail.deliver("first@example.org", "first");
@@ -232,7 +213,7 @@ TEST(LongMail, BodyTheStoreWillNotGiveAtOnceIsReadAsAStream) {
     const std::string preview = readTextStream(&longMail, PR_BODY, bodyCopyLimit);
     EXPECT_EQ(preview, std::string(3000, 'a') + std::string(1089, 'b'));
     StreamedBody refused("never read", MAPI_E_NO_ACCESS);
-    TraceRecorder trace;
+    wt::TraceRecorder trace;
     EXPECT_EQ(readTextStream(&refused, PR_BODY, bodyCopyLimit), "");
     EXPECT_TRUE(trace.saw("Tavinel: IMAPIProp::OpenProperty failed: 0x80070005\n"));
 }
@@ -304,7 +285,7 @@ TEST(MailSession, WatchesTheInboxAndItsDirectSubfoldersOnly) {
 
 TEST(MailSession, AFailedInboxWatchFailsTheStartAndTracesTheCall) {
     wt::MailFixture mail;
-    TraceRecorder trace;
+    wt::TraceRecorder trace;
     mail.store.setFaults("IMsgStore::Advise#1=0x80004005");
     EXPECT_EQ(mail.start(), 0);
     EXPECT_EQ(trace.lines(),
@@ -351,7 +332,7 @@ TEST(MailSession, CalendarOffLooksForNone) {
 TEST(Resume, AStoreThatNoLongerAnswersIsTracedAndNamedInTheTrayTip) {
     wt::MailFixture mail;
     ASSERT_EQ(mail.start(), 1);
-    TraceRecorder trace;
+    wt::TraceRecorder trace;
     auto tips = [] {
         std::vector<std::string> seen;
         for (const wt::TrayCall& call : wt::trayCalls())
