@@ -5,6 +5,7 @@
 #include "handles.h"
 #include "calendar/reminder_clock.h"
 #include "mail/forced_delivery.h"
+#include "mail/receive_folder.h"
 #include "mail/tray_icon.h"
 
 #include <mapidefs.h>
@@ -14,13 +15,8 @@ namespace {
 // The Inbox's identifier: one call that a store on a server answers only when it is reachable.
 bool storeAnswers(IMsgStore* store) {
     ULONG size = 0;
-    ENTRYID* id = nullptr;
-    char* explicitClass = nullptr;
-    char ipm[] = "IPM";
-    const HRESULT result = store->GetReceiveFolder(ipm, 0, &size, &id, &explicitClass);
-    MapiBuffer<ENTRYID> inboxId(id);
-    MapiBuffer<char> inboxClass(explicitClass);
-    return !failed("IMsgStore::GetReceiveFolder", result);
+    MapiBuffer<ENTRYID> id;
+    return !FAILED(inboxEntryId(store, size, id));
 }
 
 void showTip(const char* tip) {

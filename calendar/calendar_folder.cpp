@@ -1,6 +1,7 @@
 #include "calendar_folder.h"
 
 #include "app/failure_trace.h"
+#include "mail/receive_folder.h"
 
 #include <mapidefs.h>
 #include <mapitags.h>
@@ -44,14 +45,9 @@ MapiBuffer<BYTE> appointmentIdOf(IMsgStore* store, ULONG idSize, ENTRYID* id, UL
 
 MapiBuffer<BYTE> appointmentFolderId(IMsgStore* store, ULONG& size) {
     ULONG inboxSize = 0;
-    ENTRYID* inbox = nullptr;
-    char* explicitClass = nullptr;
-    char ipm[] = "IPM";
-    const HRESULT found = store->GetReceiveFolder(ipm, 0, &inboxSize, &inbox, &explicitClass);
-    MapiBuffer<ENTRYID> inboxOwner(inbox);
-    MapiBuffer<char> classOwner(explicitClass);
-    if (!failed("IMsgStore::GetReceiveFolder", found) && inbox)
-        if (MapiBuffer<BYTE> id = appointmentIdOf(store, inboxSize, inbox, size))
+    MapiBuffer<ENTRYID> inbox;
+    if (!FAILED(inboxEntryId(store, inboxSize, inbox)) && inbox)
+        if (MapiBuffer<BYTE> id = appointmentIdOf(store, inboxSize, inbox.get(), size))
             return id;
     MapiBuffer<BYTE> id = appointmentIdOf(store, 0, nullptr, size);
     if (!id)

@@ -5,6 +5,7 @@
 #include "app/failure_trace.h"
 #include "app/handles.h"
 #include "calendar/calendar_folder.h"
+#include "receive_folder.h"
 
 #include <mapidefs.h>
 #include <mapitags.h>
@@ -156,14 +157,10 @@ bool ensureIpmSubtree(IMsgStore* store) {
 // as if it watched, and never announce a mail.
 bool watchInbox(IMsgStore* store) {
     ULONG size = 0;
-    ENTRYID* id = nullptr;
-    char* explicitClass = nullptr;
-    char ipm[] = "IPM";
-    const HRESULT found = store->GetReceiveFolder(ipm, 0, &size, &id, &explicitClass);
-    MapiBuffer<ENTRYID> inboxId(id);
-    MapiBuffer<char> inboxClass(explicitClass);
-    if (failed("IMsgStore::GetReceiveFolder", found))
+    MapiBuffer<ENTRYID> inboxId;
+    if (FAILED(inboxEntryId(store, size, inboxId)))
         return false;
+    ENTRYID* const id = inboxId.get();
     if (!id) { // a null identifier would mean the whole store
         traceFailure("IMsgStore::GetReceiveFolder", "no Inbox");
         return false;
