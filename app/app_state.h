@@ -55,7 +55,9 @@ struct AppState {
     std::atomic<ULONG> reminderTimeTag{};       // 0 until resolved
     std::atomic<ULONG> timeZoneTag{};
     std::atomic<ULONG> locationTag{};
-    std::atomic<uint32_t> timer{}; // "Timer", auto-hide delay in seconds
+    std::atomic<ULONG> reminderSetTag{}; // PidLidReminderSet: an item may switch its reminder off
+    std::atomic<ULONG> zoneRulesTag{};   // PidLidTimeZoneStruct: the item's zone with summer time
+    std::atomic<uint32_t> timer{};       // "Timer", auto-hide delay in seconds
 
     // The reminder clock's stop request (manual reset, made by the first calendar load), and
     // the moment of its last complete pass: a reload takes the table from there, so that no

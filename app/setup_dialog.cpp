@@ -1,6 +1,7 @@
 #include "setup_dialog.h"
 
 #include "app_state.h"
+#include "dpi.h"
 #include "configuration.h"
 #include "handles.h"
 #include "late_bound.h"
@@ -207,6 +208,7 @@ void onCommand(HWND dialog, int control) {
 INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
+        scaleDialogToDisplay(dialog);
         initialise(dialog);
         return 0; // no control is given the focus
     case WM_COMMAND:

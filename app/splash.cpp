@@ -1,6 +1,7 @@
 #include "splash.h"
 
 #include "app_state.h"
+#include "dpi.h"
 #include "handles.h"
 #include "messages.h"
 #include "res/resource.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr char versionText[] = "Version 2.0";
 constexpr int versionX = 200;
 constexpr int versionY = 20;
+constexpr int systemFontHeight = 16; // the system font's cell at 96 DPI
 
 // Handed to a new splash thread: it signals `queueReady` once its message queue exists. Shared,
 // so that whichever side lets go last closes the event, also when the starter stops waiting.
@@ -53,12 +55,35 @@ void paint(HWND window) {
     if (bitmap) {
         UniqueHdc memory(CreateCompatibleDC(dc));
         HGDIOBJ previousBitmap = SelectObject(memory.get(), bitmap.get());
-        BitBlt(dc, 0, 0, splashWidth, splashHeight, memory.get(), 0, 0, SRCCOPY);
+        const int width = scaled(splashWidth), height = scaled(splashHeight);
+        if (width == splashWidth && height == splashHeight) {
+            BitBlt(dc, 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
+        } else {
+            SetStretchBltMode(dc, HALFTONE);
+            SetBrushOrgEx(dc, 0, 0, nullptr); // as HALFTONE asks
+            StretchBlt(dc, 0, 0, width, height, memory.get(), 0, 0, splashWidth, splashHeight,
+                       SRCCOPY);
+        }
         SelectObject(memory.get(), previousBitmap);
     }
     SetBkMode(dc, TRANSPARENT);
-    TextOutA(dc, versionX, versionY, versionText, int(std::strlen(versionText)));
+    // The device context's own font, the system font, is a bitmap font of one size: on a scaled
+    // display the text is written in a TrueType face of its weight at the scaled size.
+    UniqueGdiObject font;
+    if (scaled(splashHeight) != splashHeight) {
+        LOGFONTA face{};
+        GetObjectA(GetStockObject(SYSTEM_FONT), sizeof face, &face);
+        face.lfHeight = scaled(systemFontHeight);
+        face.lfWidth = 0;
+        face.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+        lstrcpynA(face.lfFaceName, "Tahoma", LF_FACESIZE);
+        font.reset(CreateFontIndirectA(&face));
+    }
+    HGDIOBJ previousFont = font ? SelectObject(dc, font.get()) : nullptr;
+    TextOutA(dc, scaled(versionX), scaled(versionY), versionText, int(std::strlen(versionText)));
     // Deselected before the wrappers delete them: a selected object is not deleted.
+    if (previousFont)
+        SelectObject(dc, previousFont);
     if (palette)
         SelectPalette(dc, previousPalette, FALSE);
     EndPaint(window, &painting);
@@ -76,11 +101,11 @@ DWORD WINAPI splashThread(LPVOID parameter) {
     windowClass.lpszClassName = splashClassName;
     RegisterClassA(&windowClass); // fails from the second splash on; the class is there then
 
-    Placement placement{0, 0, splashWidth, splashHeight};
+    Placement placement{0, 0, scaled(splashWidth), scaled(splashHeight)};
     centerOnScreen(placement);
     HWND window = CreateWindowExA(WS_EX_CLIENTEDGE | WS_EX_TOOLWINDOW, splashClassName, "Splash",
-                                  WS_POPUP | WS_VISIBLE, placement.x, placement.y, splashWidth,
-                                  splashHeight, nullptr, nullptr, instance, nullptr);
+                                  WS_POPUP | WS_VISIBLE, placement.x, placement.y, placement.width,
+                                  placement.height, nullptr, nullptr, instance, nullptr);
     app->splashWindow = window;
 
     // The close message destroys this thread's own window: splashWindow may already name a

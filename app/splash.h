@@ -5,6 +5,7 @@
 #include <windows.h>
 
 inline constexpr char splashClassName[] = "ORV_SPLASH";
+// The picture's size; the window is this at 96 DPI and scaled to the display.
 inline constexpr int splashWidth = 380;
 inline constexpr int splashHeight = 240;
 

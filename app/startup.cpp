@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "configuration.h"
+#include "dpi.h"
 #include "handles.h"
 #include "messages.h"
 #include "setup_dialog.h"
@@ -72,7 +73,7 @@ int runTavinel(HINSTANCE instance, const char* commandTail) {
     loadTrayIcons(instance, app->trayIcons);
 
     app->mainWindow = createNotificationWindow(instance);
-    Placement placement{0, 0, notificationWidth, notificationHeight};
+    Placement placement{0, 0, scaled(notificationWidth), scaled(notificationHeight)};
     centerOnScreen(placement);
     SetWindowPos(app->mainWindow, HWND_TOPMOST, placement.x, placement.y, 0, 0, SWP_NOSIZE);
     ShowWindow(app->mainWindow, SW_HIDE);

@@ -1,6 +1,7 @@
 #include "calendar_loading.h"
 
 #include "app/app_state.h"
+#include "app/failure_trace.h"
 #include "app/handles.h"
 #include "file_time.h"
 #include "reminder_clock.h"
@@ -25,8 +26,11 @@ constexpr GUID appointmentProperties = {0x00062002, 0, 0, {0xC0, 0, 0, 0, 0, 0, 
 constexpr LONG reminderTimeId = 0x8560;
 constexpr LONG timeZoneId = 0x8234;
 constexpr LONG locationId = 0x8208;
+constexpr LONG reminderSetId = 0x8503;
+constexpr LONG zoneRulesId = 0x8233;
 
 // The store's tag for one name, with the given type; 0 when the store does not know the name.
+// Never makes a name: a store that lacks one has no item that carries it.
 ULONG tagOfName(IMAPIProp* folder, GUID set, LONG id, ULONG type) {
     MAPINAMEID name{};
     name.lpguid = &set;
@@ -36,41 +40,52 @@ ULONG tagOfName(IMAPIProp* folder, GUID set, LONG id, ULONG type) {
     SPropTagArray* tags = nullptr;
     const HRESULT result = folder->GetIDsFromNames(1, names, 0, &tags);
     MapiBuffer<SPropTagArray> owner(tags);
-    if (FAILED(result) || !tags || tags->cValues < 1 ||
+    if (failed("IMAPIProp::GetIDsFromNames", result) || !tags || tags->cValues < 1 ||
         PROP_ID(tags->aulPropTag[0]) == PROP_ID_NULL)
         return 0;
     return CHANGE_PROP_TYPE(tags->aulPropTag[0], type);
 }
 
-// Resolves the three tags among the names the store knows. A name it does not know leaves its
-// tag as it was, 0 before any load.
+// Resolves the named tags among the names the store lists. A store that will not list them
+// (Exchange online refuses the call without a list) or lists them without one of ours is asked
+// for that name directly. A name it does not know leaves its tag as it was, 0 before any load.
 void resolveNamedTags(IMAPIFolder* folder) {
+    struct Wanted {
+        const GUID& set;
+        LONG id;
+        ULONG type;
+        std::atomic<ULONG>& tag;
+        bool listed;
+    };
+    Wanted wanted[] = {{commonProperties, reminderTimeId, PT_SYSTIME, app->reminderTimeTag, false},
+                       {appointmentProperties, timeZoneId, PT_STRING8, app->timeZoneTag, false},
+                       {appointmentProperties, locationId, PT_STRING8, app->locationTag, false},
+                       {commonProperties, reminderSetId, PT_BOOLEAN, app->reminderSetTag, false},
+                       {appointmentProperties, zoneRulesId, PT_BINARY, app->zoneRulesTag, false}};
+
     SPropTagArray* knownTags = nullptr; // none given: every name the store knows
     ULONG count = 0;
     MAPINAMEID** names = nullptr;
     const HRESULT result = folder->GetNamesFromIDs(&knownTags, nullptr, 0, &count, &names);
     MapiBuffer<SPropTagArray> tagsOwner(knownTags);
     MapiBuffer<MAPINAMEID*> namesOwner(names);
-    if (FAILED(result) || !names)
-        return;
-    struct Wanted {
-        const GUID& set;
-        LONG id;
-        ULONG type;
-        std::atomic<ULONG>& tag;
-    };
-    const Wanted wanted[] = {{commonProperties, reminderTimeId, PT_SYSTIME, app->reminderTimeTag},
-                             {appointmentProperties, timeZoneId, PT_STRING8, app->timeZoneTag},
-                             {appointmentProperties, locationId, PT_STRING8, app->locationTag}};
+    if (failed("IMAPIProp::GetNamesFromIDs", result) || !names)
+        count = 0;
     for (ULONG i = 0; i < count; ++i) {
         const MAPINAMEID* name = names[i];
         if (!name || name->ulKind != MNID_ID || !name->lpguid)
             continue;
-        for (const Wanted& w : wanted)
-            if (name->Kind.lID == w.id && IsEqualGUID(*name->lpguid, w.set))
-                if (const ULONG tag = tagOfName(folder, w.set, w.id, w.type))
+        for (Wanted& w : wanted)
+            if (!w.listed && name->Kind.lID == w.id && IsEqualGUID(*name->lpguid, w.set))
+                if (const ULONG tag = tagOfName(folder, w.set, w.id, w.type)) {
                     w.tag = tag;
+                    w.listed = true;
+                }
     }
+    for (Wanted& w : wanted)
+        if (!w.listed)
+            if (const ULONG tag = tagOfName(folder, w.set, w.id, w.type))
+                w.tag = tag;
 }
 
 // A reminder table in the making; it owns its arrays until it is published in the record.
@@ -89,8 +104,10 @@ public:
             delete[] ids[i];
     }
 
-    // Copies one row's reminder time and entry identifier; a row without either is left out.
-    bool add(const SRow& row, ULONG timeTag) {
+    // Copies one row's reminder time and entry identifier; a row without either is left out, and
+    // so is one whose reminder the user switched off (the flag present and false: a mail client
+    // keeps the time then). An item without the flag reminds.
+    bool add(const SRow& row, ULONG timeTag, ULONG setTag) {
         const SPropValue* time = nullptr;
         const SPropValue* id = nullptr;
         for (ULONG v = 0; v < row.cValues; ++v) {
@@ -98,6 +115,8 @@ public:
                 time = &row.lpProps[v];
             else if (row.lpProps[v].ulPropTag == PR_ENTRYID)
                 id = &row.lpProps[v];
+            else if (setTag && row.lpProps[v].ulPropTag == setTag && !row.lpProps[v].Value.b)
+                return true;
         }
         if (!time || !id)
             return true;
@@ -127,16 +146,18 @@ void readComingReminders(Ticks from, ReminderTable& table) {
     ComPtr<IMAPIFolder> folder;
     ULONG type = 0;
     if (!store || app->calendarFolderIdSize == 0 ||
-        FAILED(store->OpenEntry(app->calendarFolderIdSize,
+        failed("IMsgStore::OpenEntry",
+               store->OpenEntry(app->calendarFolderIdSize,
                                 reinterpret_cast<ENTRYID*>(app->calendarFolderId), nullptr,
                                 openFolderFlags, &type, folder.putAs<IUnknown>())) ||
         !folder)
         return;
     ComPtr<IMAPITable> contents;
-    if (FAILED(folder->GetContentsTable(0, contents.put())) || !contents)
+    if (failed("IMAPIContainer::GetContentsTable", folder->GetContentsTable(0, contents.put())) ||
+        !contents)
         return;
     resolveNamedTags(folder.get());
-    const ULONG timeTag = app->reminderTimeTag;
+    const ULONG timeTag = app->reminderTimeTag, setTag = app->reminderSetTag;
     if (PROP_ID(timeTag) == PROP_ID_NULL)
         return;
 
@@ -150,26 +171,35 @@ void readComingReminders(Ticks from, ReminderTable& table) {
     coming.res.resProperty.lpProp = &bound;
     SizedSSortOrderSet(1, ascending) = {1, 0, 0, {{timeTag, TABLE_SORT_ASCEND}}};
     struct {
-        ULONG count = 2;
-        ULONG tags[2];
-    } columns{2, {timeTag, PR_ENTRYID}};
+        ULONG count;
+        ULONG tags[3];
+    } columns{setTag ? 3u : 2u, {timeTag, PR_ENTRYID, setTag}};
     ULONG rows = 0;
-    if (FAILED(contents->Restrict(&coming, 0)) ||
-        FAILED(contents->SortTable(reinterpret_cast<SSortOrderSet*>(&ascending), 0)) ||
-        FAILED(contents->GetRowCount(0, &rows)) || !table.allocate(rows) || rows == 0 ||
-        FAILED(contents->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0)) ||
-        FAILED(contents->SeekRow(BOOKMARK_BEGINNING, 0, nullptr)))
+    if (failed("IMAPITable::Restrict", contents->Restrict(&coming, 0)) ||
+        failed("IMAPITable::SortTable",
+               contents->SortTable(reinterpret_cast<SSortOrderSet*>(&ascending), 0)) ||
+        failed("IMAPITable::GetRowCount", contents->GetRowCount(0, &rows)))
+        return;
+    if (!table.allocate(rows)) {
+        traceFailure("loadCalendar", "no memory for the reminder table");
+        return;
+    }
+    if (rows == 0 ||
+        failed("IMAPITable::SetColumns",
+               contents->SetColumns(reinterpret_cast<SPropTagArray*>(&columns), 0)) ||
+        failed("IMAPITable::SeekRow", contents->SeekRow(BOOKMARK_BEGINNING, 0, nullptr)))
         return;
     // Rows added after the count are left for the reload that their notification brings.
     for (ULONG read = 0; read < rows;) {
         SRowSet* batch = nullptr;
-        if (FAILED(contents->QueryRows(std::min<LONG>(rowsPerQuery, LONG(rows - read)), 0, &batch)))
+        if (failed("IMAPITable::QueryRows",
+                   contents->QueryRows(std::min<LONG>(rowsPerQuery, LONG(rows - read)), 0, &batch)))
             return;
         RowSetPtr owner(batch);
         if (!batch || batch->cRows == 0)
             return;
         for (ULONG r = 0; r < batch->cRows && read < rows; ++r, ++read)
-            if (!table.add(batch->aRow[r], timeTag))
+            if (!table.add(batch->aRow[r], timeTag, setTag))
                 return;
     }
 }

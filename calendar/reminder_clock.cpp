@@ -2,35 +2,69 @@
 
 #include "app/app_state.h"
 #include "app/handles.h"
+#include "app/mapi_thread.h"
 #include "app/window_helpers.h"
 #include "file_time.h"
 #include "reminder_text.h"
 #include "reminder_window.h"
+#include "zone_rules.h"
 
+#include <mapicode.h>
 #include <mapidefs.h>
 #include <mapitags.h>
 
+#include <algorithm>
+#include <atomic>
 #include <new>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 namespace {
 
 constexpr DWORD passInterval = 20000; // ms
 constexpr ULONG openItemFlags = MAPI_MODIFY | MAPI_DEFERRED_ERRORS;
 constexpr size_t zoneDescriptionLimit = 255;
+bool stopping = false; // main thread only
+// When the next pass is due (GetTickCount64), kept across the clocks of successive tables: a
+// reload keeps the rhythm, so a calendar that changes more often than a pass interval cannot
+// put the next pass off again and again. Zero until the first clock starts.
+std::atomic<ULONGLONG> nextPassDue{0};
+
+// How long the clock waits before its next pass: until the pass is due, at most an interval.
+DWORD untilNextPass() {
+    const ULONGLONG now = GetTickCount64(), due = nextPassDue;
+    return due > now ? DWORD(std::min<ULONGLONG>(due - now, passInterval)) : 0;
+}
+
+// Set to have the clock make its pass now rather than at the end of its wait (after the
+// computer resumed); auto-reset, made on first use, kept for the process.
+HANDLE wakeEvent() {
+    static const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
 
 bool stopRequested() {
     return app->reminderStop && WaitForSingleObject(app->reminderStop, 0) == WAIT_OBJECT_0;
+}
+
+// An item deleted since the table was read: a store may open it with deferred errors and answer
+// only its first read.
+bool isGone(HRESULT result) {
+    return result == MAPI_E_NOT_FOUND || result == MAPI_E_INVALID_ENTRYID ||
+           result == MAPI_E_OBJECT_DELETED;
 }
 
 const char* textOf(const SPropValue* values, size_t index, ULONG tag) {
     return values && tag && values[index].ulPropTag == tag ? values[index].Value.lpszA : nullptr;
 }
 
-// Reads the item's subject, reminder time, time-zone description and location and starts its
-// reminder window. An item that can no longer be opened (removed before the reload reached
-// the table) shows nothing; a missing property leaves its text empty, and without its own
-// reminder time the table's is shown.
+// Reads the item's subject, reminder time, time-zone description, location and zone rules and
+// starts its reminder window; the date line is the wall-clock time of the item's zone at the
+// reminder, summer time included when the item carries its zone's rules. An item that can no
+// longer be opened or read (removed before the reload reached the table) shows nothing; a
+// missing property leaves its text empty, and without its own reminder time the table's is
+// shown.
 void announce(const BYTE* id, ULONG size, Ticks tableTime) {
     IMsgStore* store = app->store;
     ComPtr<IMessage> item;
@@ -41,17 +75,19 @@ void announce(const BYTE* id, ULONG size, Ticks tableTime) {
         !item)
         return;
     const ULONG timeTag = app->reminderTimeTag, zoneTag = app->timeZoneTag,
-                locationTag = app->locationTag;
+                locationTag = app->locationTag, rulesTag = app->zoneRulesTag;
     struct {
-        ULONG count = 4;
-        ULONG tags[4];
-    } wanted{4, {PR_SUBJECT_A, timeTag, zoneTag, locationTag}};
+        ULONG count = 5;
+        ULONG tags[5];
+    } wanted{5, {PR_SUBJECT_A, timeTag, zoneTag, locationTag, rulesTag}};
     ULONG count = 0;
     SPropValue* read = nullptr;
     const HRESULT result =
         item->GetProps(reinterpret_cast<SPropTagArray*>(&wanted), 0, &count, &read);
     MapiBuffer<SPropValue> values(read);
-    if (FAILED(result) || count != 4)
+    if (isGone(result))
+        return;
+    if (FAILED(result) || count != 5)
         read = nullptr;
 
     const Ticks time =
@@ -62,12 +98,36 @@ void announce(const BYTE* id, ULONG size, Ticks tableTime) {
     char* block = new (std::nothrow) char[reminderBlockSize];
     if (!block)
         return;
+    const SBinary* rules =
+        read && rulesTag && read[4].ulPropTag == rulesTag ? &read[4].Value.bin : nullptr;
+    const int offset =
+        reminderOffsetMinutes(rules ? rules->lpb : nullptr, rules ? rules->cb : 0, zone, time);
     writeReminderBlock(block, textOf(read, 0, PR_SUBJECT_A), textOf(read, 3, locationTag),
-                       reminderDateLine(time, zoneOffsetMinutes(zone)));
-    if (HANDLE thread = CreateThread(nullptr, 0, reminderWindowThread, block, 0, nullptr))
-        CloseHandle(thread); // the window's thread ends by itself
-    else
-        delete[] block;
+                       reminderDateLine(time, offset));
+    showReminder(block);
+}
+
+// Waits for a thread to end while dispatching this thread's messages: the clock may be inside a
+// store call that returns only once this thread has dispatched (a store that does its work on
+// the thread that opened it, a call marshalled here). A quit message met meanwhile is posted
+// again for the message loop.
+void waitDispatching(HANDLE thread) {
+    std::optional<WPARAM> quit;
+    for (;;) {
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke != WAIT_OBJECT_0 + 1)
+            break; // the thread ended (or the handle is unusable: nothing to wait for)
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                quit = message.wParam;
+            else
+                DispatchMessageA(&message);
+        }
+    }
+    if (quit)
+        PostQuitMessage(int(*quit));
 }
 
 } // namespace
@@ -92,12 +152,26 @@ bool reminderPass(Ticks now) {
 }
 
 DWORD WINAPI reminderClock(void*) {
+    const MapiThread mapi;
+    if (!mapi.ready())
+        return 0; // traced: no reminder could be read on this thread
     for (;;) {
         trimWorkingSet();
-        if (WaitForSingleObject(app->reminderStop, passInterval) != WAIT_TIMEOUT)
+        const HANDLE waits[] = {app->reminderStop, wakeEvent()};
+        const DWORD woken =
+            WaitForMultipleObjects(wakeEvent() ? 2 : 1, waits, FALSE, untilNextPass());
+        if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 1)
             return 0;
-        reminderPass(presentTicks());
+        const ULONGLONG started = GetTickCount64();
+        // A pass cut short by a stop stays due: the next table's clock makes it at once.
+        if (reminderPass(presentTicks()))
+            nextPassDue = started + passInterval;
     }
+}
+
+void wakeReminderClock() {
+    if (HANDLE event = wakeEvent())
+        SetEvent(event);
 }
 
 void startReminderClock() {
@@ -105,16 +179,25 @@ void startReminderClock() {
     if (!app->reminderStop)
         app->reminderStop = CreateEventA(nullptr, TRUE, FALSE, nullptr); // lives with the record
     // Without a stop event a clock could not be stopped before the next reload: none starts.
+    ULONGLONG none = 0; // the first clock's first pass comes an interval after its start
+    nextPassDue.compare_exchange_strong(none, GetTickCount64() + passInterval);
     if (app->reminderStop)
         app->reminderThread = CreateThread(nullptr, 0, reminderClock, nullptr, 0, nullptr);
 }
 
 void stopReminderClock() {
-    if (!app->reminderThread)
+    // Taken out first: what is dispatched while waiting finds no clock to stop.
+    const HANDLE thread = std::exchange(app->reminderThread, nullptr);
+    if (!thread)
         return;
     SetEvent(app->reminderStop);
-    WaitForSingleObject(app->reminderThread, INFINITE);
-    CloseHandle(app->reminderThread);
-    app->reminderThread = nullptr;
+    stopping = true;
+    waitDispatching(thread);
+    stopping = false;
+    CloseHandle(thread);
     ResetEvent(app->reminderStop);
+}
+
+bool reminderClockStopping() {
+    return stopping;
 }

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
-// Every 20 seconds a pass over the table, until the stop event is set.
+// Every 20 seconds a pass over the table, until the stop event is set. The rhythm outlives the
+// clock: a clock started for a reloaded table makes its first pass when the previous clock's
+// next one was due (at once when that moment has passed).
 DWORD WINAPI reminderClock(void*);
 
 // One pass at the moment `now`: each reminder that is due and not yet announced is marked
@@ -13,10 +15,17 @@ DWORD WINAPI reminderClock(void*);
 // becomes the one a reload starts from.
 bool reminderPass(Ticks now);
 
+// Has the running clock make its next pass now; a clock started later makes its first pass at
+// once. For the computer's resume: the wait does not count the time asleep.
+void wakeReminderClock();
+
 // Starts the clock thread for the present table, making the stop event on first use.
 void startReminderClock();
 
 // Asks the running clock to stop and waits for its thread to end: afterwards nothing reads the
 // table and no further reminder window starts. Windows already open stay open. Does nothing
-// when no clock runs.
+// when no clock runs. The calling thread's messages are dispatched while it waits, since the
+// clock's store call may need them: a notification can come meanwhile.
 void stopReminderClock();
+// Whether a stop is waiting for the clock's thread (and dispatching meanwhile).
+bool reminderClockStopping();

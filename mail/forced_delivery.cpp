@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/handles.h"
+#include "app/mapi_thread.h"
 
 #include <mapicode.h>
 #include <mapidefs.h>
@@ -48,7 +49,19 @@ void flush(IMAPISession* session, const SBinary& id) {
         OutputDebugStringA("error flush\n");
 }
 
+// Set to have the thread make its pass now (after the computer resumed); auto-reset, made on
+// first use, kept for the process.
+HANDLE wakeEvent() {
+    static const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
+
 } // namespace
+
+void wakeForcedDelivery() {
+    if (HANDLE event = wakeEvent())
+        SetEvent(event);
+}
 
 DWORD forcedDeliveryInterval() {
     uint32_t expected = 0;
@@ -79,10 +92,16 @@ void forceDelivery() {
 }
 
 DWORD WINAPI forcedDeliveryThread(LPVOID) {
+    const MapiThread mapi; // the thread runs until the process ends
+    if (!mapi.ready())
+        return 0;
     // The first pass comes one interval after the start. The session is used without a
     // reference of its own: it lives as long as the process.
     for (;;) {
-        Sleep(forcedDeliveryInterval());
+        if (HANDLE wake = wakeEvent())
+            WaitForSingleObject(wake, forcedDeliveryInterval());
+        else
+            Sleep(forcedDeliveryInterval());
         forceDelivery();
     }
 }

@@ -9,6 +9,10 @@ DWORD WINAPI forcedDeliveryThread(LPVOID);
 // Starts the thread; its handle is not kept.
 void startForcedDelivery();
 
+// Has the thread make its next pass now instead of at the end of its sleep. For the computer's
+// resume: the sleep does not count the time asleep.
+void wakeForcedDelivery();
+
 // The sleep before the next pass, in milliseconds: "MSMailServerTime" units of 6 seconds, a
 // zero stored back as 1. Computed in 64 bits and held below INFINITE, so that a large setting
 // sleeps as long as Windows allows instead of wrapping to a short interval.

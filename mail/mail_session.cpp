@@ -4,6 +4,8 @@
 #include "app/app_state.h"
 #include "app/failure_trace.h"
 #include "app/handles.h"
+#include "calendar/calendar_folder.h"
+#include "receive_folder.h"
 
 #include <mapidefs.h>
 #include <mapitags.h>
@@ -155,14 +157,10 @@ bool ensureIpmSubtree(IMsgStore* store) {
 // as if it watched, and never announce a mail.
 bool watchInbox(IMsgStore* store) {
     ULONG size = 0;
-    ENTRYID* id = nullptr;
-    char* explicitClass = nullptr;
-    char ipm[] = "IPM";
-    const HRESULT found = store->GetReceiveFolder(ipm, 0, &size, &id, &explicitClass);
-    MapiBuffer<ENTRYID> inboxId(id);
-    MapiBuffer<char> inboxClass(explicitClass);
-    if (failed("IMsgStore::GetReceiveFolder", found))
+    MapiBuffer<ENTRYID> inboxId;
+    if (FAILED(inboxEntryId(store, size, inboxId)))
         return false;
+    ENTRYID* const id = inboxId.get();
     if (!id) { // a null identifier would mean the whole store
         traceFailure("IMsgStore::GetReceiveFolder", "no Inbox");
         return false;
@@ -203,7 +201,20 @@ bool watchInbox(IMsgStore* store) {
     return true;
 }
 
-// A calendar sink on every top-level folder named "Calendar", in any letter case.
+// Makes `id` the calendar folder of the reminders and registers a calendar sink on it.
+bool watchCalendar(IMsgStore* store, const SBinary& id) {
+    MapiBuffer<BYTE> copy = mapiCopy(id);
+    if (!copy)
+        return false;
+    app->calendarFolderId = new BYTE[id.cb ? id.cb : 1]; // never freed: the last one stays
+    std::memcpy(app->calendarFolderId, id.lpb, id.cb);
+    app->calendarFolderIdSize = id.cb;
+    return watch(store, id.cb, reinterpret_cast<ENTRYID*>(copy.get()), AdviseSink::calendarSink,
+                 app->calendarSink);
+}
+
+// A calendar sink on every top-level folder named "Calendar", in any letter case; without one,
+// on the folder that the store names its calendar (a localized mailbox's "Kalender").
 bool watchCalendars(IMsgStore* store) {
     Tags<1> subtreeTag{1, {PR_IPM_SUBTREE_ENTRYID}};
     ULONG count = 0, type = 0;
@@ -226,6 +237,7 @@ bool watchCalendars(IMsgStore* store) {
     folders->SetColumns(columns.get(), 0);
     ULONG rows = 0;
     folders->GetRowCount(0, &rows);
+    bool named = false;
     for (ULONG i = 0; i < rows; ++i) {
         RowSetPtr row = rowAt(folders.get(), i);
         if (!row)
@@ -236,18 +248,15 @@ bool watchCalendars(IMsgStore* store) {
         if (props[0].ulPropTag != PR_ENTRYID || props[1].ulPropTag != PR_DISPLAY_NAME_A ||
             lstrcmpiA(props[1].Value.lpszA, calendarFolderName) != 0)
             continue;
-        const SBinary& id = props[0].Value.bin;
-        MapiBuffer<BYTE> copy = mapiCopy(id);
-        if (!copy)
-            return false;
-        app->calendarFolderId = new BYTE[id.cb ? id.cb : 1]; // never freed: the last one stays
-        std::memcpy(app->calendarFolderId, id.lpb, id.cb);
-        app->calendarFolderIdSize = id.cb;
-        if (!watch(store, id.cb, reinterpret_cast<ENTRYID*>(copy.get()), AdviseSink::calendarSink,
-                   app->calendarSink))
+        named = true;
+        if (!watchCalendar(store, props[0].Value.bin))
             return false;
     }
-    return true;
+    if (named)
+        return true;
+    ULONG size = 0;
+    MapiBuffer<BYTE> id = appointmentFolderId(store, size);
+    return !id || watchCalendar(store, SBinary{size, id.get()});
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "new_mail.h"
 
 #include "app/app_state.h"
+#include "app/do_not_disturb.h"
 #include "blink.h"
 #include "mail_display.h"
 #include "notification_text.h"
 #include "window/batched_paint.h"
+#include "window/held_popup.h"
 #include "window/history.h"
 #include "window/notification_window.h"
 
@@ -13,6 +15,7 @@
 #include <mmsystem.h>
 
 void(WINAPI* readLocalTime)(LPSYSTEMTIME) = &GetLocalTime;
+BOOL(WINAPI* playSoundFile)(LPCSTR, HMODULE, DWORD) = &PlaySoundA;
 
 namespace {
 
@@ -46,12 +49,12 @@ void onMailNotifications(HWND window, ULONG count, const NOTIFICATION* notificat
     if (app->paused || !notifications ||
         std::none_of(notifications, notifications + count, isNewMail))
         return;
-    if (app->playSound)
-        PlaySoundA(app->wavFile, nullptr, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
-    if (app->displayWindow) {
-        showLayout(app->mainWindow, app->expandedLayout != 0);
-        SendMessageA(app->animation, ACM_PLAY, WPARAM(-1), MAKELPARAM(0, 0xFFFF));
-    }
+    // No sound over a full-screen program or a presentation; the popup waits until the user
+    // may be interrupted again. The history and the blinking go on as usual.
+    if (app->playSound && currentInterruption() != Interruption::silent)
+        playSoundFile(app->wavFile, nullptr, SND_FILENAME | SND_NOWAIT | SND_ASYNC);
+    if (app->displayWindow)
+        popUpNotificationWindow();
     {
         BatchedPaint paint(app->mainWindow);
         for (ULONG i = 0; i < count; ++i)

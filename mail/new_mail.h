@@ -8,5 +8,10 @@
 // while paused; events other than new mail are ignored. `window` goes to the blink thread.
 void onMailNotifications(HWND window, ULONG count, const NOTIFICATION* notifications);
 
+// Whether the event is a new mail's.
+bool isNewMail(const NOTIFICATION& notification);
+
 // Where the arrival time comes from: GetLocalTime. Tests fix the clock.
 extern void(WINAPI* readLocalTime)(LPSYSTEMTIME time);
+// What plays the sound: PlaySoundA. Tests listen.
+extern BOOL(WINAPI* playSoundFile)(LPCSTR sound, HMODULE module, DWORD flags);

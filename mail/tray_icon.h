@@ -3,10 +3,18 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
+
 inline constexpr UINT trayIconId = 4097;
 
+// The tip: "Tavinel", or what went wrong that the user should know about. Every call of
+// trayIconData takes the present one, so that the blinking keeps it.
+inline constexpr char trayTipNormal[] = "Tavinel";
+inline constexpr char trayTipStoreSilent[] = "Tavinel: the message store does not answer";
+extern std::atomic<const char*> trayTip;
+
 // The description every caller fills the same way: window, identifier 4097, the callback
-// message, the icon and the tip "Tavinel".
+// message, the icon and the tip.
 NOTIFYICONDATAA trayIconData(HWND window, HICON icon);
 
 // Loads the four icons stepped through while blinking: envelope, blank, envelope, blank.

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
-    mingw-w64 wine wine64 fonts-wine xvfb xauth imagemagick x11-utils python3
+    mingw-w64 wine wine64 fonts-wine xvfb xauth imagemagick x11-utils python3 nsis p7zip-full
 )
 
 missing=()

@@ -5,8 +5,8 @@
 # ends the program.
 #   scripts/run.sh --screens   always headless, and also saves the splash (About...), the kit's
 #                              reader opened by Read now, Delete's confirmation, a reminder
-#                              window and the setup dialog (tavinel.exe install) to
-#                              build/screenshots/
+#                              window, the setup dialog (tavinel.exe install) and the
+#                              window at 144 and 192 DPI to build/screenshots/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,13 +19,17 @@ case "${1:-}" in
 esac
 
 scripts/install-deps.sh
-scripts/build.sh win64
-bin=$root/build/win64/bin
-
 source scripts/wine-session.sh
 headless=0
 if [ "$screens" = 1 ]; then unset DISPLAY; fi # a private Xvfb
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then headless=1; fi
+
+# Only what runs here: the program and the kit, and the tool that drives it when headless; not
+# the tests and benchmarks.
+targets=tavinel,maildirmapi,maildirreader,maildirctl
+[ "$headless" = 0 ] || targets+=,wintool
+scripts/build.sh "win64:$targets"
+bin=$root/build/win64/bin
 wine_session_start "$root/build/run-prefix"
 
 # The development store: the kit's MAPI provider, registered as Windows registers a mail
@@ -126,4 +130,30 @@ if [ "$screens" = 1 ]; then
     shoot_window "$setup" "$shots/setup.png"
     wintool command "$setup" 2 # Cancel, which ends the program
     wait "$program"
+
+    # The window on scaled displays: the prefix's DPI, which each process reads as it starts,
+    # set to 144 and 192 and put back afterwards.
+    desktop='HKCU\Control Panel\Desktop'
+    previous=$(wine reg query "$desktop" /v LogPixels 2>/dev/null | tr -d '\r' |
+        awk '$1 == "LogPixels" { print $3 }' || true)
+    for dpi in 144 192; do
+        wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+        wine "$bin/tavinel.exe" &
+        program=$!
+        wintool wait "Tavinel 2.0" 15000
+        sleep 2
+        maildirctl send Inbox "Ann Example <ann@example.org>" "Lunch at noon?" \
+            "Hi, shall we meet at noon at the usual place? Ann"
+        sleep 1
+        wintool command "Tavinel 2.0" 1040 # Expand
+        sleep 2
+        shoot_window "Tavinel 2.0" "$shots/tavinel-${dpi}dpi.png"
+        wintool command "Tavinel 2.0" 40001 # Exit
+        wait "$program"
+    done
+    if [ -n "$previous" ]; then
+        wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$((previous))" /f >/dev/null 2>&1
+    else
+        wine reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1
+    fi
 fi

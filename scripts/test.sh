@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native tests of the portable code (with sanitizers), a bounded fuzzing
-# run, the 32-bit build (compiled only: it cannot run here), and the Wine tests of the Windows
-# program in a throwaway prefix on a private X display.
+# run, the 32-bit build (compiled only: it cannot run here), the Wine tests of the Windows
+# program in a throwaway prefix on a private X display, and the packages with their installer.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -45,6 +45,10 @@ wine_tests() (
     ctest --test-dir build/win64 --output-on-failure -j 1 --timeout 600
 )
 step "wine tests" wine_tests
+# Once per run: the packages of both bitnesses, checked, and the x64 installer tried in a fresh
+# prefix.
+step "package" scripts/package.sh
+step "package tests" tests/package/check_package.sh
 
 echo
 if [ ${#failed[@]} -eq 0 ]; then

@@ -9,6 +9,7 @@
 #include <mapicode.h>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -16,30 +17,54 @@ constexpr int senderTestLength = 30; // the sender line is tested for being empt
 
 enum class Deletion { deleted, alreadyGone, refused };
 
-ENTRYID* asEntryId(BYTE* bytes) {
-    return reinterpret_cast<ENTRYID*>(bytes);
+// The mail to delete, copied before the store is called: the store may deliver notifications
+// during its calls (its progress dialog runs a message loop), and a new mail then replaces
+// the identifiers in the record while the call still reads them.
+struct MailToDelete {
+    std::vector<BYTE> entryId, folderId;
+};
+
+ENTRYID* asEntryId(std::vector<BYTE>& bytes) {
+    return reinterpret_cast<ENTRYID*>(bytes.data());
 }
 
-// Whether the store still has the mail now shown: only its own "not found" says it has not.
-bool storeStillHasMail() {
+// The answers that say a mail is not there, whatever the store's wording.
+bool meansGone(HRESULT result) {
+    return result == MAPI_E_NOT_FOUND || result == MAPI_E_INVALID_ENTRYID ||
+           result == MAPI_E_OBJECT_DELETED;
+}
+
+// Whether the store still has the mail. Asked without MAPI_DEFERRED_ERRORS, and a property
+// read, since a store may defer a lookup to the object's first use: only an answer that says
+// the mail is not there counts as gone.
+bool storeStillHasMail(IMsgStore* store, MailToDelete& mail) {
     ULONG type = 0;
-    ComPtr<IUnknown> message;
-    return app->store.load()->OpenEntry(app->currentEntryIdSize, asEntryId(app->currentEntryId),
-                                        nullptr, openMailFlags, &type,
-                                        message.put()) != MAPI_E_NOT_FOUND;
+    ComPtr<IMAPIProp> message;
+    HRESULT result = store->OpenEntry(ULONG(mail.entryId.size()), asEntryId(mail.entryId), nullptr,
+                                      0, &type, message.putAs<IUnknown>());
+    if (SUCCEEDED(result) && message) {
+        SizedSPropTagArray(1, tags) = {1, {PR_ENTRYID}};
+        ULONG count = 0;
+        SPropValue* values = nullptr;
+        result = message->GetProps(reinterpret_cast<SPropTagArray*>(&tags), 0, &count, &values);
+        MapiBuffer<SPropValue> owned(values);
+        if (SUCCEEDED(result) && values && PROP_TYPE(values[0].ulPropTag) == PT_ERROR)
+            result = values[0].Value.err;
+    }
+    return !meansGone(result);
 }
 
-Deletion deleteFromStore(HWND window) {
+Deletion deleteFromStore(HWND window, MailToDelete& mail) {
     IMsgStore* store = app->store;
     if (!store)
         return Deletion::refused;
     ULONG type = 0;
     ComPtr<IMAPIFolder> folder;
     HRESULT result =
-        store->OpenEntry(app->currentFolderIdSize, asEntryId(app->currentFolderId), nullptr,
+        store->OpenEntry(ULONG(mail.folderId.size()), asEntryId(mail.folderId), nullptr,
                          MAPI_MODIFY | MAPI_DEFERRED_ERRORS, &type, folder.putAs<IUnknown>());
     if (SUCCEEDED(result)) {
-        SBinary entry{app->currentEntryIdSize, app->currentEntryId};
+        SBinary entry{ULONG(mail.entryId.size()), mail.entryId.data()};
         ENTRYLIST list{1, &entry};
         result = folder->DeleteMessages(&list, ULONG_PTR(window), nullptr, MESSAGE_DIALOG);
     }
@@ -47,20 +72,25 @@ Deletion deleteFromStore(HWND window) {
     // there to begin with.
     if (result == S_OK)
         return Deletion::deleted;
-    return storeStillHasMail() ? Deletion::refused : Deletion::alreadyGone;
+    return storeStillHasMail(store, mail) ? Deletion::refused : Deletion::alreadyGone;
 }
 
-// The first line, from the top, that carries the mail now shown; -1 when none does.
-int lineOfMailShown() {
+// The first line, from the top, that carries the mail; -1 when none does.
+int lineOfMail(const std::vector<BYTE>& entryId) {
     const int count = int(SendMessageA(app->historyList, LVM_GETITEMCOUNT, 0, 0));
     for (int index = 0; index < count; ++index) {
         const HistoryItem* item = historyItemAt(index);
-        if (item && item->entryIdSize == app->currentEntryIdSize &&
-            (item->entryIdSize == 0 ||
-             std::memcmp(item->entryId, app->currentEntryId, item->entryIdSize) == 0))
+        if (item && item->entryIdSize == entryId.size() &&
+            (entryId.empty() || std::memcmp(item->entryId, entryId.data(), entryId.size()) == 0))
             return index;
     }
     return -1;
+}
+
+bool isMailShown(const std::vector<BYTE>& entryId) {
+    return app->currentEntryIdSize == entryId.size() &&
+           (entryId.empty() ||
+            std::memcmp(app->currentEntryId, entryId.data(), entryId.size()) == 0);
 }
 
 std::string textOf(HWND control) {
@@ -89,14 +119,19 @@ void deleteMail(HWND window) {
     for (HWND control : display)
         SetWindowTextA(control, "");
 
-    if (deleteFromStore(window) == Deletion::refused) {
-        for (size_t i = 0; i < std::size(display); ++i)
-            SetWindowTextA(display[i], shown[i].c_str());
+    MailToDelete mail{{app->currentEntryId, app->currentEntryId + app->currentEntryIdSize},
+                      {app->currentFolderId, app->currentFolderId + app->currentFolderIdSize}};
+    if (deleteFromStore(window, mail) == Deletion::refused) {
+        // Unless a mail that came during the calls is shown by now.
+        if (isMailShown(mail.entryId))
+            for (size_t i = 0; i < std::size(display); ++i)
+                SetWindowTextA(display[i], shown[i].c_str());
         MessageBoxA(window, "The mail could not be deleted", "Error", MB_ICONINFORMATION);
         return;
     }
 
-    if (const int line = lineOfMailShown(); line >= 0) {
+    // Found again: lines may have come or gone while the store was called.
+    if (const int line = lineOfMail(mail.entryId); line >= 0) {
         removeHistoryLine(line);
         LVITEMA state{};
         state.stateMask = 0x000F;

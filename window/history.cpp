@@ -6,7 +6,9 @@
 
 #include <commctrl.h>
 #include <cstring>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -83,9 +85,18 @@ void showHistoryEntry(HistoryLine which) {
     if (!item)
         return;
 
+    // The store may deliver notifications while it reads: a new mail adds a line, and may push
+    // this one out and free its record. The read works on a copy, and the line is found again.
+    const std::vector<BYTE> entryId(item->entryId, item->entryId + item->entryIdSize);
     MailForDisplay mail;
-    if (!readMailForDisplay(app->store, item->entryIdSize, item->entryId, mail)) {
-        removeHistoryLine(index);
+    if (!readMailForDisplay(app->store, ULONG(entryId.size()), entryId.data(), mail)) {
+        for (int i = 0, count = lineCount(); i < count; ++i)
+            if (const HistoryItem* now = historyItemAt(i);
+                now == item && now->entryIdSize == entryId.size() &&
+                std::equal(entryId.begin(), entryId.end(), now->entryId)) {
+                removeHistoryLine(i);
+                break;
+            }
         selectTopHistoryLine();
         return;
     }

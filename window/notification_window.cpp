@@ -2,10 +2,13 @@
 
 #include "app/app_state.h"
 #include "app/configuration.h"
+#include "app/dpi.h"
 #include "app/messages.h"
+#include "app/resume.h"
 #include "app/setup_dialog.h"
 #include "app/splash.h"
 #include "app/window_helpers.h"
+#include "mail/advise_sink.h"
 #include "mail/tray_icon.h"
 #include "res/resource.h"
 #include "window/delete_mail.h"
@@ -24,17 +27,18 @@ void insertColumn(HWND list, int index, const char* text, int width) {
     LVCOLUMNA column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = const_cast<char*>(text);
-    column.cx = width;
+    column.cx = scaled(width);
     SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
 }
 
 void initialise(HWND window) {
+    scaleDialogToDisplay(window);
     // Nothing here is checked: the window works without an icon, menu, font or clip.
     updateTrayIcon(NIM_ADD, window, app->trayIcons[0]);
     trayMenu = GetSubMenu(LoadMenuA(app->instance, MAKEINTRESOURCEA(IDR_TRAY_MENU)), 0);
 
-    windowFont =
-        CreateFontA(8, 0, 0, 0, 0, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+    windowFont = CreateFontA(scaled(8), 0, 0, 0, 0, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0,
+                             "MS Sans Serif");
     app->senderLabel = GetDlgItem(window, IDC_SENDER);
     app->subjectLabel = GetDlgItem(window, IDC_SUBJECT);
     app->previewEdit = GetDlgItem(window, IDC_PREVIEW);
@@ -158,8 +162,8 @@ UINT taskbarCreatedMessage() {
 } // namespace
 
 void showLayout(HWND window, bool expanded) {
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, notificationWindowWidth,
-                 expanded ? expandedHeight : collapsedHeight, SWP_NOMOVE | SWP_SHOWWINDOW);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, scaled(notificationWindowWidth),
+                 scaled(expanded ? expandedHeight : collapsedHeight), SWP_NOMOVE | SWP_SHOWWINDOW);
 }
 
 HWND createNotificationWindow(HINSTANCE instance) {
@@ -183,6 +187,16 @@ INT_PTR CALLBACK notificationWindowProc(HWND window, UINT message, WPARAM wParam
         return TRUE;
     case WM_NOTIFY:
         onNotify(wParam, reinterpret_cast<const NMHDR*>(lParam));
+        return TRUE;
+    case WM_POWERBROADCAST:
+        if (isResume(wParam))
+            onResume();
+        return FALSE; // the default answer to every power event
+    case WM_MAIL_BATCH:
+        onPostedMailBatch(window, lParam);
+        return TRUE;
+    case WM_CALENDAR_CHANGED:
+        onPostedCalendarChange();
         return TRUE;
     case WM_DESTROY:
         updateTrayIcon(NIM_DELETE, window, nullptr);

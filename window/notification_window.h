@@ -10,6 +10,7 @@ INT_PTR CALLBACK notificationWindowProc(HWND window, UINT message, WPARAM wParam
 // The tray pop-up menu (first sub-menu of menu 113); loaded once, kept for the process.
 extern HMENU trayMenu;
 
+// Sizes at 96 DPI; the window scales them to the display.
 inline constexpr int notificationWindowWidth = 400;
 inline constexpr int collapsedHeight = 150;
 inline constexpr int expandedHeight = 450;

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/handles.h"
+#include "busy_client.h"
 
 namespace {
 
@@ -23,12 +24,14 @@ struct MissingArgument {
 
 // Calls a method with its arguments given last-first, as Invoke takes them, and keeps the
 // object it returns. A call that succeeds without an object fails here.
-HRESULT callForObject(IDispatch* object, DISPID id, VARIANT* argumentsLastFirst, UINT count,
-                      ComPtr<IDispatch>& returned) {
+HRESULT callForObject(BusyClientRetry& busy, IDispatch* object, DISPID id,
+                      VARIANT* argumentsLastFirst, UINT count, ComPtr<IDispatch>& returned) {
     DISPPARAMS parameters{argumentsLastFirst, nullptr, count, 0};
     VARIANT result{}; // VT_EMPTY
-    const HRESULT called = object->Invoke(id, IID_NULL, userDefaultLocale, DISPATCH_METHOD,
-                                          &parameters, &result, nullptr, nullptr);
+    const HRESULT called = busy.call([&] {
+        return object->Invoke(id, IID_NULL, userDefaultLocale, DISPATCH_METHOD, &parameters,
+                              &result, nullptr, nullptr);
+    });
     if (SUCCEEDED(called) && V_VT(&result) == VT_DISPATCH && V_DISPATCH(&result)) {
         returned.reset(V_DISPATCH(&result));
         return S_OK; // the reference moved into `returned`
@@ -52,19 +55,21 @@ HRESULT createApplication(ComPtr<IDispatch>& application) {
     return unknown->QueryInterface(IID_IDispatch, application.putAs<void>());
 }
 
-HRESULT logOn(IDispatch* nameSpace) {
+HRESULT logOn(BusyClientRetry& busy, IDispatch* nameSpace) {
     VARIANT arguments[4];
     for (VARIANT& argument : arguments)
         argument = missingArgument.value; // a copy of a VT_ERROR owns nothing
     DISPPARAMS parameters{arguments, nullptr, 4, 0};
-    return nameSpace->Invoke(dispidLogon, IID_NULL, userDefaultLocale, DISPATCH_METHOD, &parameters,
-                             nullptr, nullptr, nullptr);
+    return busy.call([&] {
+        return nameSpace->Invoke(dispidLogon, IID_NULL, userDefaultLocale, DISPATCH_METHOD,
+                                 &parameters, nullptr, nullptr, nullptr);
+    });
 }
 
 // Steps up to the item: the application object, its MAPI name space, the log-on and the item
 // of the mail now shown. The first failure ends them.
-HRESULT findItem(ComPtr<IDispatch>& application, ComPtr<IDispatch>& nameSpace,
-                 ComPtr<IDispatch>& item) {
+HRESULT findItem(BusyClientRetry& busy, ComPtr<IDispatch>& application,
+                 ComPtr<IDispatch>& nameSpace, ComPtr<IDispatch>& item) {
     HRESULT result = createApplication(application);
     if (FAILED(result))
         return result;
@@ -73,11 +78,11 @@ HRESULT findItem(ComPtr<IDispatch>& application, ComPtr<IDispatch>& nameSpace,
     VARIANT type;
     V_VT(&type) = VT_BSTR;
     V_BSTR(&type) = mapi.get();
-    result = callForObject(application.get(), dispidGetNamespace, &type, 1, nameSpace);
+    result = callForObject(busy, application.get(), dispidGetNamespace, &type, 1, nameSpace);
     if (FAILED(result))
         return result;
 
-    result = logOn(nameSpace.get());
+    result = logOn(busy, nameSpace.get());
     if (FAILED(result))
         return result;
 
@@ -98,18 +103,23 @@ HRESULT findItem(ComPtr<IDispatch>& application, ComPtr<IDispatch>& nameSpace,
     V_BSTR(&arguments[0]) = store.get();
     V_VT(&arguments[1]) = VT_BSTR;
     V_BSTR(&arguments[1]) = entry.get();
-    return callForObject(nameSpace.get(), dispidGetItemFromID, arguments, 2, item);
+    return callForObject(busy, nameSpace.get(), dispidGetItemFromID, arguments, 2, item);
 }
 
-HRESULT display(IDispatch* item) {
+HRESULT display(BusyClientRetry& busy, IDispatch* item) {
     LPOLESTR name = const_cast<LPOLESTR>(L"Display");
     DISPID id = DISPID_UNKNOWN;
-    HRESULT result = item->GetIDsOfNames(IID_NULL, &name, 1, userDefaultLocale, &id);
+    HRESULT result =
+        busy.call([&] { return item->GetIDsOfNames(IID_NULL, &name, 1, userDefaultLocale, &id); });
     if (result != S_OK)
         return FAILED(result) ? result : E_FAIL;
+    // The client's window comes to the front rather than opening behind this one.
+    CoAllowSetForegroundWindow(item, nullptr);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    result = item->Invoke(id, IID_NULL, userDefaultLocale, DISPATCH_METHOD, &none, nullptr, nullptr,
-                          nullptr);
+    result = busy.call([&] {
+        return item->Invoke(id, IID_NULL, userDefaultLocale, DISPATCH_METHOD, &none, nullptr,
+                            nullptr, nullptr);
+    });
     return result == S_OK ? S_OK : E_FAIL;
 }
 
@@ -128,10 +138,11 @@ std::string hexIdentifierText(const BYTE* bytes, uint32_t size) {
 
 void readMailInOutlook(HWND window) {
     // Declared in this order so that they are released item first, the application last.
+    BusyClientRetry busy; // outlives the objects, so that their releases see no filter change
     ComPtr<IDispatch> application, nameSpace, item;
-    HRESULT result = findItem(application, nameSpace, item);
+    HRESULT result = findItem(busy, application, nameSpace, item);
     if (SUCCEEDED(result))
-        result = display(item.get());
+        result = display(busy, item.get());
     if (FAILED(result))
         MessageBoxA(window, "No mail to read", "INFO", MB_ICONINFORMATION);
 }

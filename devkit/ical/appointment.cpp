@@ -62,6 +62,8 @@ std::optional<Alarm> readAlarm(const Component& component,
     if (!trigger)
         return std::nullopt;
     Alarm alarm;
+    if (const ContentLine* action = component.find("ACTION"))
+        alarm.off = equalsIgnoreAsciiCase(action->value, "NONE");
     if (equalsIgnoreAsciiCase(trigger->parameter("VALUE"), "DATE-TIME")) {
         alarm.absolute = readDateTime(*trigger, zones, trigger->value);
         if (!alarm.absolute)
@@ -249,7 +251,16 @@ std::optional<std::string> Appointment::zoneDescription(const Event& event,
     if (event.start.kind == DateTime::Kind::utc)
         return describeZone(0, "UTC");
     if (const TimeZone* zone = zoneOf(event))
-        return describeZone(zone->offsetAt(moment), zone->id());
+        return describeZone(zone->standardOffsetAt(moment), zone->id());
+    return std::nullopt;
+}
+
+std::optional<WindowsZoneRules> Appointment::zoneRules(const Event& event,
+                                                       std::int64_t moment) const {
+    if (event.start.kind == DateTime::Kind::utc)
+        return WindowsZoneRules{};
+    if (const TimeZone* zone = zoneOf(event))
+        return zone->windowsRules(moment);
     return std::nullopt;
 }
 
@@ -310,7 +321,7 @@ void Appointment::alarmsOf(const Event& event, std::int64_t startWall, std::int6
             at = (alarm.fromEnd ? *endUtc : startUtc) + alarm.offset.totalSeconds();
         }
         repeatsAround(alarm, at, moment, [&](std::int64_t instant) {
-            visit({instant, startUtc, &event});
+            visit({instant, startUtc, &event, alarm.off});
         });
     }
 }
@@ -344,7 +355,7 @@ std::optional<AlarmTime> Appointment::nextAlarm(std::int64_t moment) const {
     for (const Alarm& alarm : master_.alarms)
         if (alarm.absolute)
             repeatsAround(alarm, toUtc(*alarm.absolute), moment, [&](std::int64_t instant) {
-                consider({instant, masterStart, &master_});
+                consider({instant, masterStart, &master_, alarm.off});
             });
 
     Leads leads;

@@ -23,6 +23,7 @@ struct Alarm {
     bool fromEnd = false;
     int repeat = 0; // further alarms, `every` apart
     Duration every;
+    bool off = false; // ACTION:NONE: the time is kept, the reminder is switched off
 };
 
 // A VEVENT: the appointment itself, or one moved or changed occurrence of it.
@@ -44,6 +45,7 @@ struct AlarmTime {
     std::int64_t at;    // instant of the alarm
     std::int64_t start; // instant the occurrence starts
     const Event* event; // the appointment, or the override that describes the occurrence
+    bool off = false;   // an alarm switched off (ACTION:NONE)
 };
 
 // Limits on the work spent on one item, whatever its file asks for: alarms, exceptions and
@@ -84,9 +86,12 @@ public:
     std::int64_t toUtc(const DateTime& value) const;
     // The zone of an event's start: nothing for floating times and dates.
     const TimeZone* zoneOf(const Event& event) const;
-    // "(GMT+01:00) Europe/Berlin" with the offset in force at `moment`; nothing for floating
-    // times and dates.
+    // The zone's description as Windows writes it (describeZone), with its standard offset at
+    // `moment`; nothing for floating times and dates.
     std::optional<std::string> zoneDescription(const Event& event, std::int64_t moment) const;
+    // The zone's rules as Windows writes them, for the year of `moment`; nothing for floating
+    // times and dates.
+    std::optional<WindowsZoneRules> zoneRules(const Event& event, std::int64_t moment) const;
 
 private:
     // The alarms of one occurrence: of each alarm's repeats, the last before `moment` and the

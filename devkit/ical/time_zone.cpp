@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 namespace devkit::ical {
 
@@ -197,14 +199,196 @@ std::int64_t TimeZone::toUtc(std::int64_t wall) const {
     return wall - offsetAt(wall - offsets_.back());
 }
 
-std::string describeZone(int offset, const std::string& name) {
-    if (offset == 0)
-        return "(GMT) " + name;
-    const int magnitude = offset < 0 ? -offset : offset;
+// The latest onset of an observance at or before the instant, among those found within the
+// limit of a year's onsets.
+std::optional<std::int64_t> TimeZone::latestOnset(const Observance& observance,
+                                                  std::int64_t utc) const {
+    std::optional<std::int64_t> latest;
+    auto consider = [&](std::int64_t onset) {
+        if (onset <= utc && (!latest || onset > *latest))
+            latest = onset;
+    };
+    for (std::int64_t wall : observance.onsets)
+        consider(wall - observance.offsetFrom);
+    if (!observance.rule) {
+        consider(observance.startWall - observance.offsetFrom);
+        return latest;
+    }
+    const std::optional<DateTime> until = observance.rule->until;
+    Recurrence onsets(*observance.rule, observance.startWall, [&](std::int64_t wall) {
+        // UNTIL of a zone's rule is given in UTC (or, loosely, as a wall time).
+        return wall - (until->kind == DateTime::Kind::utc ? observance.offsetFrom : 0) >
+               until->wall;
+    });
+    // A year's onsets are in the period before the one holding the moment.
+    onsets.skipTo(utc + observance.offsetFrom - 366 * kSecondsPerDay);
+    for (int i = 0;; ++i) {
+        if (i == kMaxOnsetsPerYear) {
+            years_->pastLimits = true;
+            break;
+        }
+        const auto wall = onsets.next();
+        if (!wall || *wall - observance.offsetFrom > utc)
+            break;
+        consider(*wall - observance.offsetFrom);
+    }
+    return latest;
+}
+
+int TimeZone::standardOffsetAt(std::int64_t utc) const {
+    const Observance* current = nullptr;
+    std::int64_t currentOnset = 0;
+    for (const Observance& observance : observances_) {
+        if (observance.daylight)
+            continue;
+        const auto onset = latestOnset(observance, utc);
+        if (onset && (!current || *onset > currentOnset)) {
+            current = &observance;
+            currentOnset = *onset;
+        }
+    }
+    if (current)
+        return current->offsetTo;
+    // Before the first standard onset, or a zone of summer time only: the smallest offset.
+    int smallest = offsetAt(utc);
+    for (const Observance& observance : observances_)
+        smallest = std::min({smallest, observance.offsetFrom, observance.offsetTo});
+    return smallest;
+}
+
+namespace {
+
+// The change at `onset` (an instant) of an observance, as Windows writes it.
+TransitionDate transitionOf(const Observance& observance, std::int64_t onset) {
+    const std::int64_t wall = onset + observance.offsetFrom;
+    const CivilDate date = civilFromDays(dayOf(wall));
+    const std::int64_t time = secondOfDay(wall);
+    TransitionDate at{date.year, date.month,       weekdayOfDays(dayOf(wall)),
+                      date.day,  int(time / 3600), int(time / 60 % 60)};
+    // A yearly rule on a weekday of a month is written as one: every year alike.
+    const auto& rule = observance.rule;
+    if (rule && rule->frequency == Frequency::yearly && rule->interval == 1 &&
+        rule->byDay.size() == 1 && rule->byDay[0].ordinal != 0 && rule->byMonthDay.empty()) {
+        const int ordinal = rule->byDay[0].ordinal;
+        at.year = 0;
+        at.weekday = rule->byDay[0].weekday;
+        at.day = ordinal < 0 || ordinal > 4 ? 5 : ordinal;
+    }
+    return at;
+}
+
+} // namespace
+
+WindowsZoneRules TimeZone::windowsRules(std::int64_t utc) const {
+    const int standard = standardOffsetAt(utc);
+    WindowsZoneRules rules;
+    rules.bias = -standard / 60;
+    // The year in standard time, and the latest change of each kind up to its end.
+    const int year = civilFromDays(dayOf(utc + standard)).year;
+    const std::int64_t yearStart = daysFromCivil(year, 1, 1) * kSecondsPerDay - standard;
+    const std::int64_t yearEnd = daysFromCivil(year + 1, 1, 1) * kSecondsPerDay - standard - 1;
+    const Observance* summer = nullptr;
+    const Observance* winter = nullptr;
+    std::int64_t summerOnset = 0, winterOnset = 0;
+    for (const Observance& observance : observances_) {
+        const auto onset = latestOnset(observance, yearEnd);
+        if (!onset || *onset < yearStart || observance.offsetFrom == observance.offsetTo)
+            continue;
+        if (observance.daylight && !summer) {
+            summer = &observance;
+            summerOnset = *onset;
+        } else if (!observance.daylight && !winter) {
+            winter = &observance;
+            winterOnset = *onset;
+        }
+    }
+    if (!summer || !winter)
+        return rules; // no summer time that year
+    rules.daylightBias = -(summer->offsetTo - standard) / 60;
+    rules.standardBias = -(winter->offsetTo - standard) / 60;
+    rules.daylightDate = transitionOf(*summer, summerOnset);
+    rules.standardDate = transitionOf(*winter, winterOnset);
+    return rules;
+}
+
+namespace {
+
+struct WindowsZone {
+    const char* displayName;
+    int standardMinutes;
+    std::vector<const char*> ids; // IANA names and the Windows zone's own
+};
+
+const std::vector<WindowsZone>& windowsZones() {
+    static const std::vector<WindowsZone> zones = {
+        {"(UTC) Coordinated Universal Time", 0, {"UTC", "Etc/UTC", "Etc/GMT"}},
+        {"(UTC+00:00) Dublin, Edinburgh, Lisbon, London",
+         0,
+         {"GMT Standard Time", "Europe/London", "Europe/Lisbon", "Europe/Dublin"}},
+        {"(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna",
+         60,
+         {"W. Europe Standard Time", "Europe/Berlin", "Europe/Amsterdam", "Europe/Rome",
+          "Europe/Stockholm", "Europe/Vienna", "Europe/Zurich"}},
+        {"(UTC+01:00) Brussels, Copenhagen, Madrid, Paris",
+         60,
+         {"Romance Standard Time", "Europe/Paris", "Europe/Madrid", "Europe/Brussels",
+          "Europe/Copenhagen"}},
+        {"(UTC+01:00) Sarajevo, Skopje, Warsaw, Zagreb",
+         60,
+         {"Central European Standard Time", "Europe/Warsaw"}},
+        {"(UTC+02:00) Athens, Bucharest", 120, {"GTB Standard Time", "Europe/Athens"}},
+        {"(UTC+02:00) Helsinki, Kyiv, Riga, Sofia, Tallinn, Vilnius",
+         120,
+         {"FLE Standard Time", "Europe/Helsinki"}},
+        {"(UTC-03:30) Newfoundland", -210, {"Newfoundland Standard Time", "America/St_Johns"}},
+        {"(UTC-04:00) Atlantic Time (Canada)", -240, {"Atlantic Standard Time", "America/Halifax"}},
+        {"(UTC-05:00) Eastern Time (US & Canada)",
+         -300,
+         {"Eastern Standard Time", "America/New_York"}},
+        {"(UTC-06:00) Central Time (US & Canada)",
+         -360,
+         {"Central Standard Time", "America/Chicago"}},
+        {"(UTC-07:00) Mountain Time (US & Canada)",
+         -420,
+         {"Mountain Standard Time", "America/Denver"}},
+        {"(UTC-08:00) Pacific Time (US & Canada)",
+         -480,
+         {"Pacific Standard Time", "America/Los_Angeles"}},
+        {"(UTC+05:30) Chennai, Kolkata, Mumbai, New Delhi",
+         330,
+         {"India Standard Time", "Asia/Kolkata", "Asia/Calcutta"}},
+        {"(UTC+09:00) Osaka, Sapporo, Tokyo", 540, {"Tokyo Standard Time", "Asia/Tokyo"}},
+        {"(UTC+10:00) Canberra, Melbourne, Sydney",
+         600,
+         {"AUS Eastern Standard Time", "Australia/Sydney", "Australia/Melbourne"}},
+    };
+    return zones;
+}
+
+bool sameName(const char* a, const std::string& b) {
+    const std::size_t length = std::char_traits<char>::length(a);
+    if (length != b.size())
+        return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::string describeZone(int standardOffset, const std::string& id) {
+    for (const WindowsZone& zone : windowsZones())
+        if (zone.standardMinutes * 60 == standardOffset)
+            for (const char* name : zone.ids)
+                if (sameName(name, id))
+                    return zone.displayName;
+    const int magnitude = standardOffset < 0 ? -standardOffset : standardOffset;
     char text[24];
-    std::snprintf(text, sizeof text, "(GMT%c%02d:%02d) ", offset < 0 ? '-' : '+', magnitude / 3600,
-                  magnitude / 60 % 60);
-    return text + name;
+    std::snprintf(text, sizeof text, "(UTC%c%02d:%02d) ", standardOffset < 0 ? '-' : '+',
+                  magnitude / 3600, magnitude / 60 % 60);
+    return text + id;
 }
 
 } // namespace devkit::ical

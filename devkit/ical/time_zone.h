@@ -29,6 +29,29 @@ struct Observance {
     std::vector<std::int64_t> onsets; // RDATE, wall-clock times in offsetFrom
 };
 
+// A moment of change between standard and summer time as Windows keeps it (a SYSTEMTIME of
+// TIME_ZONE_INFORMATION): year 0 is a yearly rule, the `day`th (5: the last) `weekday` of
+// `month`; another year, that date only. Month 0: the zone has no such change. The time of day
+// is the wall-clock time before the change.
+struct TransitionDate {
+    int year = 0;
+    int month = 0;
+    int weekday = 0; // 0 = Sunday
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+};
+
+// A zone's rules as Windows writes them into an appointment (PidLidTimeZoneStruct): biases in
+// minutes west of Greenwich (UTC = local time + bias + the standard or daylight bias).
+struct WindowsZoneRules {
+    int bias = 0;
+    int standardBias = 0;
+    int daylightBias = 0;
+    TransitionDate standardDate;
+    TransitionDate daylightDate;
+};
+
 class TimeZone {
 public:
     // A zone of a fixed offset (UTC is offset 0).
@@ -39,6 +62,11 @@ public:
     const std::string& id() const { return id_; }
     // Seconds east of Greenwich in force at the instant.
     int offsetAt(std::int64_t utc) const;
+    // Seconds east of Greenwich of the zone's standard time at the instant, summer or not: the
+    // offset that Windows names a zone by.
+    int standardOffsetAt(std::int64_t utc) const;
+    // The changes of the year (in standard time) of the instant, as Windows keeps them.
+    WindowsZoneRules windowsRules(std::int64_t utc) const;
     // The instant of a wall-clock time. A time that the zone skips (the hour lost when summer
     // time begins) is read with the offset before the change; one that occurs twice (the hour
     // repeated when it ends), as its first occurrence.
@@ -51,6 +79,7 @@ private:
     struct Years;
     void prepare();
     Year yearOf(int year) const;
+    std::optional<std::int64_t> latestOnset(const Observance& observance, std::int64_t utc) const;
 
     std::string id_;
     std::vector<Observance> observances_;
@@ -60,7 +89,11 @@ private:
     std::shared_ptr<Years> years_;
 };
 
-// "(GMT+01:00) Europe/Berlin", "(GMT-03:30) ...", and "(GMT) name" for a zero offset.
-std::string describeZone(int offset, const std::string& name);
+// A zone's description as Windows writes it into an appointment: the display name of its
+// Windows zone, which carries the standard offset all year, when the TZID names one the kit
+// knows (by its IANA or Windows name) with that offset, "(UTC+01:00) Amsterdam, Berlin, Bern,
+// Rome, Stockholm, Vienna"; otherwise the offset in the same form and the TZID, "(UTC-03:00)
+// America/Sao_Paulo". UTC itself is "(UTC) Coordinated Universal Time".
+std::string describeZone(int standardOffset, const std::string& id);
 
 } // namespace devkit::ical

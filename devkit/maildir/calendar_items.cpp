@@ -303,8 +303,8 @@ std::optional<std::string> composeAppointment(const NewAppointment& appointment,
     if (!appointment.rule.empty())
         text += "RRULE:" + appointment.rule + "\r\n";
     if (const auto before = appointment.alarmMinutesBefore) // negative: after the start
-        text += "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:Reminder\r\nTRIGGER:" +
-                std::string(*before < 0 ? "PT" : "-PT") +
+        text += "BEGIN:VALARM\r\nACTION:" + std::string(appointment.alarmOff ? "NONE" : "DISPLAY") +
+                "\r\nDESCRIPTION:Reminder\r\nTRIGGER:" + std::string(*before < 0 ? "PT" : "-PT") +
                 std::to_string(*before < 0 ? -*before : *before) + "M\r\nEND:VALARM\r\n";
     text += "END:VEVENT\r\nEND:VCALENDAR\r\n";
     return text;

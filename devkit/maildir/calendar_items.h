@@ -99,6 +99,7 @@ struct NewAppointment {
     std::string zone = "UTC";
     std::optional<std::int64_t> alarmMinutesBefore; // none: no alarm
     std::string rule;                               // an RRULE value, or empty
+    bool alarmOff = false; // the alarm written with ACTION:NONE: a reminder switched off
 };
 // Fails (with a reason) for a zone it does not know.
 std::optional<std::string> composeAppointment(const NewAppointment& appointment,

@@ -729,13 +729,14 @@ std::string MaildirStore::receiveFolder() const {
     return std::string(ipmSubtreeName) + "/Inbox";
 }
 
-void MaildirStore::createStandardLayout() {
+void MaildirStore::createStandardLayout(std::string_view calendarName) {
     open();
     fs::create_directories(directory(ipmSubtreeName));
     bool existed = false;
     for (const char* name : {"Inbox", "Sent Items", "Deleted Items"})
         createFolder(ipmSubtreeName, name, existed);
-    fs::create_directories(directory(join(ipmSubtreeName, calendarFolderName)));
+    fs::create_directories(directory(
+        pathFromDisplayNames(std::string(ipmSubtreeName) + "/" + std::string(calendarName))));
     setProperty(ipmSubtreeProperty, folderEntryId(uid_, ipmSubtreeName));
 }
 

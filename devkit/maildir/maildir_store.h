@@ -120,8 +120,9 @@ public:
     // The folder that receives mail ("IPM_SUBTREE/Inbox" unless set otherwise).
     std::string receiveFolder() const;
 
-    // A new store's usual folders and its IPM subtree identifier.
-    void createStandardLayout();
+    // A new store's usual folders and its IPM subtree identifier; the calendar folder is given
+    // the name a localized mailbox has for it ("Kalender").
+    void createStandardLayout(std::string_view calendarName = "Calendar");
 
 private:
     void writeProperties(const std::map<std::string, Bytes>& values);

@@ -30,8 +30,9 @@ std::optional<std::wstring> objectNameOf(HANDLE handle) {
     return std::wstring(name->buffer, name->length / sizeof(WCHAR));
 }
 
-// The final path of an open file or directory: every link resolved, in "\\?\C:\..." form.
-std::optional<fs::path> finalPathOf(HANDLE handle) {
+} // namespace
+
+std::optional<fs::path> finalPathOf(void* handle) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), DWORD(path.size()),
@@ -56,12 +57,24 @@ std::optional<fs::path> finalPathOf(HANDLE handle) {
     }
 }
 
+namespace {
+
 HANDLE openForQuery(const fs::path& path, DWORD access) {
     // Without FILE_FLAG_OPEN_REPARSE_POINT: the handle is on what the path leads to.
     return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+bool startsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
+    return text.size() >= prefix.size() &&
+           CompareStringOrdinal(text.data(), int(prefix.size()), prefix.data(), int(prefix.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+#endif
+
+} // namespace
+
+#ifdef _WIN32
 std::optional<fs::path> finalPath(const fs::path& path) {
     HANDLE handle = openForQuery(path, FILE_READ_ATTRIBUTES);
     if (handle == INVALID_HANDLE_VALUE)
@@ -71,9 +84,10 @@ std::optional<fs::path> finalPath(const fs::path& path) {
     return found;
 }
 
-bool startsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
-    return text.size() >= prefix.size() &&
-           CompareStringOrdinal(text.data(), int(prefix.size()), prefix.data(), int(prefix.size()),
+bool sameFinalPath(const fs::path& a, const fs::path& b) {
+    const std::wstring &left = a.native(), &right = b.native();
+    return left.size() == right.size() &&
+           CompareStringOrdinal(left.data(), int(left.size()), right.data(), int(right.size()),
                                 TRUE) == CSTR_EQUAL;
 }
 #else
@@ -85,8 +99,6 @@ std::optional<fs::path> finalPath(const fs::path& path) {
     return found;
 }
 #endif
-
-} // namespace
 
 bool StoreBoundary::insideRoot(const std::optional<fs::path>& finalPath) const {
     if (!finalPath)

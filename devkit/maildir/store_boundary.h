@@ -38,7 +38,15 @@ private:
     mutable std::optional<fs::path> rootFinal_; // once the root exists
 };
 
+// The final path of `path`: every link resolved; nothing when it cannot be opened.
+std::optional<fs::path> finalPath(const fs::path& path);
+
 #ifdef _WIN32
+// The final path of a file or directory already open (a HANDLE), in "\\?\C:\..." form.
+std::optional<fs::path> finalPathOf(void* handle);
+// Whether two final paths name the same place: Windows compares names without case.
+bool sameFinalPath(const fs::path& a, const fs::path& b);
+
 // Whether a listed name opens only by its short name: a Linux file system holds names that
 // Windows refuses ('*', '?', '"', '<', '>', '|') or changes (a final '.' or ' ' is dropped).
 // A ':' is not among them: Wine opens a listed name with ':' as it stands.

@@ -1,6 +1,7 @@
 #include "calendar_watch.h"
 
 #include "properties.h"
+#include "threads.h"
 
 #include <algorithm>
 
@@ -49,7 +50,10 @@ CalendarWatch::CalendarWatch(std::shared_ptr<Store> store, std::shared_ptr<Watch
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
       timer_(CreateWaitableTimerW(nullptr, FALSE, nullptr)) {
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+        providerThread();
+        run();
+    });
 }
 
 CalendarWatch::~CalendarWatch() {

@@ -5,6 +5,7 @@
 #include "reader_registration.h"
 #include "session.h"
 #include "settings.h"
+#include "threads.h"
 
 #include <cstring>
 #include <map>
@@ -30,11 +31,16 @@ std::map<std::wstring, std::weak_ptr<Store>> stores; // one Store per directory
 std::shared_ptr<Store> openStore(const std::wstring& root) {
     if (auto open = stores[root].lock())
         return open;
+    const std::string calendar =
+        settings.calendarFolder.empty() ? devkit::calendarFolderName : settings.calendarFolder;
     if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES)
-        devkit::MaildirStore(devkit::fs::path(root)).createStandardLayout();
+        devkit::MaildirStore(devkit::fs::path(root)).createStandardLayout(calendar);
     auto store = std::make_shared<Store>(root);
+    store->calendarFolder = devkit::MaildirStore::pathFromDisplayNames(
+        std::string(devkit::ipmSubtreeName) + "/" + calendar);
     if (settings.reminderLinger >= 0)
         store->reminderLinger = settings.reminderLinger;
+    store->names().refuseListing = _wcsicmp(settings.nameListing.c_str(), L"refuse") == 0;
     stores[root] = store;
     return store;
 }
@@ -58,18 +64,29 @@ STDAPI MAPIInitialize(LPVOID options) {
         clearFlushLog();
         followFaultSetting(settingsKey);
         holdReadsOnFault();
+        setThreadRules({.strict = _wcsicmp(settings.strictThreads.c_str(), L"off") != 0,
+                        .marshal = _wcsicmp(settings.foreignThreadCalls.c_str(), L"marshal") == 0});
+        setCallGate(&admitCall);
+        Notifier::instance().configure(settings.notifyOnWatcherThread, settings.notifyInCalls);
     }
     MAILDIR_FAULT_POINT("MAPIInitialize");
-    const ULONG flags = options ? static_cast<MAPIINIT_0*>(options)->ulFlags : 0;
-    if (const HRESULT result = Notifier::instance().start(flags & MAPI_MULTITHREAD_NOTIFICATIONS);
-        FAILED(result))
-        return result;
+    // Only the first initialisation of the process chooses how notifications are delivered
+    // (and on which thread); the others only make their threads ready for MAPI.
+    if (initializations == 0) {
+        const ULONG flags = options ? static_cast<MAPIINIT_0*>(options)->ulFlags : 0;
+        if (const HRESULT result =
+                Notifier::instance().start(flags & MAPI_MULTITHREAD_NOTIFICATIONS);
+            FAILED(result))
+            return result;
+    }
     ++initializations;
+    threadInitialized();
     return S_OK;
 }
 
 STDAPI_(void) MAPIUninitialize() {
     std::lock_guard guard(lock);
+    threadUninitialized();
     if (initializations > 0 && --initializations == 0)
         Notifier::instance().stop();
 }

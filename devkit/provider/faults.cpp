@@ -2,6 +2,7 @@
 
 #include "maildir_store.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -97,7 +98,18 @@ void followFaultSetting(const wchar_t* key) {
     followedKey = nullptr;
 }
 
+namespace {
+std::atomic<HRESULT (*)(const char*)> callGate{nullptr};
+} // namespace
+
+void setCallGate(HRESULT (*gate)(const char* method)) {
+    callGate = gate;
+}
+
 HRESULT injectedFault(const char* method) {
+    if (const auto gate = callGate.load()) // not under the lock: the gate may wait
+        if (const HRESULT refused = gate(method); FAILED(refused))
+            return refused;
     std::lock_guard guard(lock);
     followChanges();
     auto found = faults.find(method);

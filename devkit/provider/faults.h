@@ -13,8 +13,10 @@ void loadFaults(const std::string& setting);
 // Reads the "Faults" value of `key` again whenever it changes, so that faults can be switched
 // on while a program runs; the counts start again with each new setting.
 void followFaultSetting(const wchar_t* key);
-// The code that the next call of `method` must fail with, or S_OK.
+// The code that the next call of `method` must fail with, or S_OK. A gate set by the provider
+// (the rules of MAPI threads) answers first.
 HRESULT injectedFault(const char* method);
+void setCallGate(HRESULT (*gate)(const char* method));
 
 // Makes the fault point "File::read" hold a read of a store file (a message or a calendar
 // item) between its check and its reading: when it fires, the event kReadHeldEvent is set and

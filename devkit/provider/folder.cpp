@@ -2,6 +2,7 @@
 
 #include "faults.h"
 #include "folder_name.h"
+#include "notifier.h"
 #include "table.h"
 
 namespace maildir {
@@ -127,10 +128,10 @@ IMAPITable* Folder::calendarTable() {
         });
 }
 
-STDMETHODIMP Folder::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type,
+STDMETHODIMP Folder::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG flags, ULONG* type,
                                LPUNKNOWN* object) {
     MAILDIR_FAULT_POINT("IMAPIFolder::OpenEntry");
-    return openEntry(store_, size, id, type, object);
+    return openEntry(store_, size, id, flags, type, object);
 }
 
 STDMETHODIMP Folder::CreateFolder(ULONG type, LPTSTR name, LPTSTR, LPCIID, ULONG flags,
@@ -167,8 +168,11 @@ STDMETHODIMP Folder::CreateFolder(ULONG type, LPTSTR name, LPTSTR, LPCIID, ULONG
 // Deletes for good. Every identifier is checked before anything is deleted: one that is
 // malformed or points outside the store refuses the whole request. Messages that are not in
 // this folder (any more) are skipped with a partial-completion warning.
-STDMETHODIMP Folder::DeleteMessages(LPENTRYLIST messages, ULONG, LPMAPIPROGRESS, ULONG) {
+STDMETHODIMP Folder::DeleteMessages(LPENTRYLIST messages, ULONG, LPMAPIPROGRESS, ULONG flags) {
     MAILDIR_FAULT_POINT("IMAPIFolder::DeleteMessages");
+    // A real store's progress dialog runs a message loop before the list is read.
+    if (flags & MESSAGE_DIALOG)
+        Notifier::instance().deliverWaitingInCall();
     if (!messages || (messages->cValues && !messages->lpbin))
         return MAPI_E_INVALID_PARAMETER;
     std::vector<std::string> uniques;

@@ -1,8 +1,11 @@
 #include "mail_drop.h"
 
+#include "drop_files.h"
+#include "failure_trace.h"
 #include "faults.h"
 #include "maildir_name.h"
 #include "properties.h"
+#include "store_boundary.h"
 
 #include <algorithm>
 #include <atomic>
@@ -32,7 +35,8 @@ struct Destination {
     fs::path directory;
     fs::path temporary;
     std::set<std::string> present;
-    std::function<std::optional<fs::path>(const std::string&)> find;
+    // The content of the message of that name there, when it is a plain file.
+    std::function<std::optional<std::string>(const std::string&)> content;
 };
 
 std::string newUniqueName() {
@@ -55,22 +59,32 @@ std::string uniqueNameOf(const std::string& fileName) {
     return name;
 }
 
-bool sameContent(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    const auto sizeA = fs::file_size(a, error);
-    if (error || sizeA != fs::file_size(b, error) || error)
-        return false;
-    const auto contentA = devkit::tryReadFile(a), contentB = devkit::tryReadFile(b);
-    return contentA && contentB && *contentA == *contentB;
+// For the tests: called with each listed message between the listing and its move.
+using ListedHook = void(WINAPI*)(const wchar_t* file);
+std::atomic<ListedHook> listedHook{nullptr};
+
+// Says what a flush leaves alone, and why, in the failure trace: once in the process's life
+// for each path, or a flush every few seconds would push everything else out of it.
+void traceOnce(const std::string& what, const fs::path& path) {
+    static std::mutex lock;
+    static std::set<std::wstring> named;
+    {
+        std::lock_guard guard(lock);
+        if (named.size() >= 10000 || !named.insert(path.native()).second)
+            return;
+    }
+    traceFailure(what + ": " + wideToUtf8(fs::path(path).make_preferred().c_str()));
+}
+void leftAlone(const fs::path& file, const char* why) {
+    traceOnce(std::string("left alone, ") + why, file);
 }
 
-// The rename itself, or the error that a fault injection names instead.
-DWORD renameNoReplace(const fs::path& from, const fs::path& to) {
+// The move through the file's own handle, or the error that a fault injection names instead.
+DWORD renameNoReplace(DropFile& source, const fs::path& to) {
     if (const HRESULT injected = injectedFault("MailDrop::Rename"); FAILED(injected))
         return HRESULT_FACILITY(injected) == FACILITY_WIN32 ? DWORD(HRESULT_CODE(injected))
                                                             : ERROR_GEN_FAILURE;
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) ? ERROR_SUCCESS
-                                                                         : GetLastError();
+    return source.renameTo(to);
 }
 
 bool isGone(DWORD error) {
@@ -85,26 +99,26 @@ bool isTaken(DWORD error) {
 }
 
 // Removes a message that has arrived at its destination; gone already is as good.
-HRESULT removeOriginal(const fs::path& source) {
-    if (DeleteFileW(source.c_str()))
-        return S_OK;
-    const DWORD error = GetLastError();
-    return isGone(error) ? S_OK : HRESULT_FROM_WIN32(error);
+HRESULT removeOriginal(DropFile& source) {
+    const DWORD error = source.remove();
+    return error == ERROR_SUCCESS || isGone(error) ? S_OK : HRESULT_FROM_WIN32(error);
 }
 
 // Moves one message file to the destination under its unique name, or under a fresh one when
 // another message holds that name.
-HRESULT moveMessage(const fs::path& source, std::string name, Destination& to) {
+HRESULT moveMessage(DropFile& source, const fs::path& listed, std::string name, Destination& to) {
+    bool held = false; // the rename found the name taken
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (to.present.count(name)) {
-            const std::optional<fs::path> existing = to.find(name);
-            if (existing && sameContent(*existing, source)) {
+            const std::optional<std::string> existing = to.content(name);
+            if (existing && source.content() && *existing == *source.content()) {
                 // Arrived before the flush that moved it was interrupted: only the original
                 // is left to remove.
                 return removeOriginal(source);
             }
-            if (existing) {
+            if (existing || held) {
                 name = newUniqueName();
+                held = false;
                 continue;
             }
         }
@@ -112,60 +126,83 @@ HRESULT moveMessage(const fs::path& source, std::string name, Destination& to) {
         DWORD error = renameNoReplace(source, target);
         if (error == ERROR_NOT_SAME_DEVICE) {
             // Another volume: copy beside the destination, rename into place, then remove.
+            if (!source.content())
+                return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_READ_FAULT);
             const fs::path copy = to.temporary / fs::path(utf8ToWide(name + "." + newUniqueName()));
             std::error_code ignored;
             fs::create_directories(to.temporary, ignored);
-            if (!CopyFileW(source.c_str(), copy.c_str(), TRUE)) {
-                error = GetLastError();
-                DeleteFileW(copy.c_str());
-                if (isGone(error, source))
-                    return S_OK; // another flush took it
-                return HRESULT_FROM_WIN32(error);
-            }
-            if (MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            error = placeCopy(copy, target, *source.content(), source.lastWrite());
+            if (error == ERROR_SUCCESS) {
                 // Fault injection stops here as a process that dies would: in both places.
                 MAILDIR_FAULT_POINT("MailDrop::RemoveOriginal");
                 return removeOriginal(source);
             }
-            error = GetLastError();
-            DeleteFileW(copy.c_str());
         }
         if (error == ERROR_SUCCESS)
             return S_OK;
-        if (isGone(error, source))
+        if (isGone(error, listed))
             return S_OK; // another flush took it
         if (!isTaken(error))
             return HRESULT_FROM_WIN32(error);
+        held = true;
         to.present.insert(name); // arrived meanwhile: compare, or choose another name
     }
     return MAPI_E_COLLISION;
 }
 
+struct Waiting {
+    ListedFile file;
+    fs::path finalDirectory; // of the directory that holds it
+};
+
 // The complete messages of a Maildir directory (new/ and cur/ hold whole files only), oldest
-// name first.
-std::vector<fs::path> messageFiles(const std::vector<fs::path>& directories) {
-    std::vector<fs::path> files;
+// name first. What cannot be a message is named in the failure trace.
+std::vector<Waiting> messageFiles(const std::vector<fs::path>& directories) {
+    std::vector<Waiting> files;
     for (const fs::path& directory : directories) {
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator(directory, error)) {
-            const std::wstring name = entry.path().filename().native();
-            if (name.empty() || name[0] == L'.' || !entry.is_regular_file(error))
-                continue;
-            files.push_back(entry.path());
+        std::vector<ListedFile> listed = listFiles(directory);
+        const auto final = listed.empty() ? std::nullopt : devkit::finalPath(directory);
+        if (!final)
+            continue;
+        for (ListedFile& file : listed) {
+            if (file.directory)
+                leftAlone(file.path, file.link ? "a link to a directory" : "a directory");
+            else
+                files.push_back({std::move(file), *final});
         }
     }
     std::sort(files.begin(), files.end(),
-              [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
+              [](const Waiting& a, const Waiting& b) { return a.file.name < b.file.name; });
     return files;
 }
 
 // A message that cannot move now (held by its writer, say) does not hold up the others; the
 // first failure is the flush's result.
-HRESULT moveAll(const std::vector<fs::path>& files, Destination& to) {
+HRESULT moveAll(const std::vector<Waiting>& files, Destination& to) {
     HRESULT first = S_OK;
-    for (const fs::path& file : files) {
-        const HRESULT result =
-            moveMessage(file, uniqueNameOf(wideToUtf8(file.filename().c_str())), to);
+    for (const Waiting& waiting : files) {
+        if (const ListedHook hook = listedHook)
+            hook(waiting.file.path.c_str());
+        DropFile file = DropFile::open(waiting.file, waiting.finalDirectory);
+        HRESULT result = S_OK;
+        switch (file.refusal()) {
+        case DropFile::Refusal::none:
+            result = moveMessage(file, waiting.file.path,
+                                 uniqueNameOf(wideToUtf8(waiting.file.name.c_str())), to);
+            break;
+        case DropFile::Refusal::busy:
+            result = HRESULT_FROM_WIN32(file.error());
+            break;
+        case DropFile::Refusal::link:
+            leftAlone(waiting.file.path, "a link, or a file reached through one");
+            break;
+        case DropFile::Refusal::special:
+            leftAlone(waiting.file.path, "not a plain file");
+            break;
+        case DropFile::Refusal::gone:    // another flush took it
+        case DropFile::Refusal::changed: // the next flush looks again
+            break;
+        }
         if (FAILED(result) && SUCCEEDED(first))
             first = result;
     }
@@ -174,7 +211,7 @@ HRESULT moveAll(const std::vector<fs::path>& files, Destination& to) {
 
 HRESULT download(const fs::path& drop, devkit::MaildirStore& store) {
     // Nothing waiting costs two listings of the drop, whatever the Inbox holds.
-    const std::vector<fs::path> waiting = messageFiles({drop / "new", drop / "cur"});
+    const std::vector<Waiting> waiting = messageFiles({drop / "new", drop / "cur"});
     if (waiting.empty())
         return S_OK;
     const std::string inbox = store.receiveFolder();
@@ -183,9 +220,9 @@ HRESULT download(const fs::path& drop, devkit::MaildirStore& store) {
     Destination to{store.directory(inbox) / "new", store.directory(inbox) / "tmp", {}, {}};
     for (const auto& message : store.messages(inbox))
         to.present.insert(message.unique);
-    to.find = [&](const std::string& name) -> std::optional<fs::path> {
+    to.content = [&](const std::string& name) -> std::optional<std::string> {
         if (auto found = store.findMessage(inbox, name))
-            return found->file;
+            return readPlainFile(found->file);
         return std::nullopt;
     };
     return moveAll(waiting, to);
@@ -194,19 +231,17 @@ HRESULT download(const fs::path& drop, devkit::MaildirStore& store) {
 HRESULT upload(const fs::path& drop, devkit::MaildirStore& store) {
     if (GetFileAttributesW(store.directory(outboxFolder).c_str()) == INVALID_FILE_ATTRIBUTES)
         return S_OK; // no Outbox: nothing waits
-    const std::vector<fs::path> waiting = messageFiles(
+    const std::vector<Waiting> waiting = messageFiles(
         {store.directory(outboxFolder) / "new", store.directory(outboxFolder) / "cur"});
     if (waiting.empty())
         return S_OK;
     Destination to{drop / "outgoing", drop / "tmp", {}, {}};
     std::error_code error;
     fs::create_directories(to.directory, error);
-    for (const auto& entry : fs::directory_iterator(to.directory, error))
-        to.present.insert(wideToUtf8(entry.path().filename().c_str()));
-    to.find = [&](const std::string& name) -> std::optional<fs::path> {
-        const fs::path file = to.directory / fs::path(utf8ToWide(name));
-        std::error_code ignored;
-        return fs::is_regular_file(file, ignored) ? std::optional(file) : std::nullopt;
+    for (const ListedFile& file : listFiles(to.directory))
+        to.present.insert(wideToUtf8(file.name.c_str()));
+    to.content = [&](const std::string& name) {
+        return readPlainFile(to.directory / fs::path(utf8ToWide(name)));
     };
     return moveAll(waiting, to);
 }
@@ -237,12 +272,32 @@ std::vector<MailDrop> parseMailDrops(const std::wstring& setting) {
     return drops;
 }
 
+std::optional<std::string> dropRefusal(const MailDrop& drop, const devkit::MaildirStore& store) {
+    if (store.leadsInside(drop.directory))
+        return "it lies inside the store";
+    // A link to a directory is a reparse point, on Windows and under Wine alike.
+    for (const char* sub : {"new", "cur", "tmp", "outgoing"}) {
+        const fs::path directory = drop.directory / sub;
+        const DWORD attributes = GetFileAttributesW(directory.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        return std::string("its ") + sub +
+               (store.leadsInside(directory) ? "/ leads into the store" : "/ is a link");
+    }
+    return std::nullopt;
+}
+
 HRESULT flushMailDrop(const MailDrop& drop, devkit::MaildirStore& store, ULONG flags) {
     std::lock_guard guard(flushing);
     std::error_code error;
+    if (!fs::is_directory(drop.directory, error))
+        return MAPI_E_NETWORK_ERROR;
+    if (const auto refusal = dropRefusal(drop, store)) {
+        // Emptying the store into itself would delete what it holds.
+        traceOnce("mail drop " + drop.name + " refused, " + *refusal, drop.directory);
+        return MAPI_E_NO_ACCESS;
+    }
     if (!fs::is_directory(drop.directory / "new", error)) {
-        if (!fs::is_directory(drop.directory, error))
-            return MAPI_E_NETWORK_ERROR;
         // A new drop is made ready for a fetcher.
         for (const char* sub : {"tmp", "new", "cur"})
             fs::create_directories(drop.directory / sub, error);
@@ -257,3 +312,7 @@ HRESULT flushMailDrop(const MailDrop& drop, devkit::MaildirStore& store, ULONG f
 }
 
 } // namespace maildir
+
+extern "C" void WINAPI MaildirSetDropHook(void(WINAPI* hook)(const wchar_t* file)) {
+    maildir::listedHook = hook;
+}

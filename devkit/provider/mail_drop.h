@@ -11,6 +11,7 @@
 #include "mapi.h"
 #include "maildir_store.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,14 @@ std::vector<MailDrop> parseMailDrops(const std::wstring& setting);
 
 inline constexpr char outboxFolder[] = "IPM_SUBTREE/Outbox";
 
+// Why flushing the drop would harm the store, or nothing: a drop that lies inside the store
+// (the Inbox, the Calendar, the root) or whose new/, cur/, tmp/ or outgoing/ is a link.
+std::optional<std::string> dropRefusal(const MailDrop& drop, const devkit::MaildirStore& store);
+
 // FLUSH_UPLOAD and FLUSH_DOWNLOAD of one drop: MAPI_E_NETWORK_ERROR when its directory is
-// missing, the first failure otherwise; the messages before a failure stay moved.
+// missing, MAPI_E_NO_ACCESS when it is refused, the first failure otherwise; the messages
+// before a failure stay moved. Only plain files are taken, through the handle that checked
+// them (see drop_files.h); anything else stays and is named once in the failure trace.
 HRESULT flushMailDrop(const MailDrop& drop, devkit::MaildirStore& store, ULONG flags);
 
 } // namespace maildir

@@ -44,3 +44,26 @@ private:
 };
 
 } // namespace maildir
+
+namespace maildir {
+
+// A message opened with MAPI_DEFERRED_ERRORS that was not there: every call answers that it is
+// not found, as a real store's deferred lookup does at its first use.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#define MAILDIR_NOT_FOUND                                                                          \
+    override {                                                                                     \
+        return MAPI_E_NOT_FOUND;                                                                   \
+    }
+class GoneMessage final : public ComObject<IMessage> {
+public:
+    MAPI_IMAPIPROP_METHODS(MAILDIR_NOT_FOUND)
+    MAPI_IMESSAGE_METHODS(MAILDIR_NOT_FOUND)
+
+private:
+    bool answers(REFIID iid) const override { return oneOf(iid, {&IID_IMessage, &IID_IMAPIProp}); }
+};
+#undef MAILDIR_NOT_FOUND
+#pragma GCC diagnostic pop
+
+} // namespace maildir

@@ -44,10 +44,10 @@ STDMETHODIMP MsgStore::SaveChanges(ULONG) {
     return S_OK; // properties are written when they are set
 }
 
-STDMETHODIMP MsgStore::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type,
+STDMETHODIMP MsgStore::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG flags, ULONG* type,
                                  LPUNKNOWN* object) {
     MAILDIR_FAULT_POINT("IMsgStore::OpenEntry");
-    return openEntry(store_, size, id, type, object);
+    return openEntry(store_, size, id, flags, type, object);
 }
 
 STDMETHODIMP MsgStore::GetReceiveFolder(LPTSTR messageClass, ULONG flags, ULONG* size,

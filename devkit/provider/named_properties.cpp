@@ -19,9 +19,9 @@ constexpr GUID publicStrings = {0x00020329, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}
 constexpr ULONG firstId = 0x8000;
 constexpr ULONG lastId = 0xFFFE;
 
-// In id order from 0x8000: see the constants in the header. The last three share their
-// numbers with the reminder time, the location and the time-zone description but belong to
-// other sets, as in stores that have seen tasks and contacts.
+// In id order from 0x8000: see the constants in the header. The three before the last share
+// their numbers with the reminder time, the location and the time-zone description but belong
+// to other sets, as in stores that have seen tasks and contacts.
 std::vector<PropertyName> builtInNames() {
     return {
         {publicStrings, MNID_STRING, 0, L"Keywords"},
@@ -36,6 +36,7 @@ std::vector<PropertyName> builtInNames() {
         {taskSet, MNID_ID, 0x8560, {}},
         {addressSet, MNID_ID, 0x8208, {}},
         {addressSet, MNID_ID, 0x8234, {}},
+        {appointmentSet, MNID_ID, 0x8233, {}},
     };
 }
 
@@ -167,6 +168,8 @@ HRESULT getNamesFromIDs(NamedProperties& names, LPSPropTagArray* tags, LPGUID se
     std::vector<std::optional<PropertyName>> result;
     std::vector<ULONG> ids;
     const bool everything = !*tags;
+    if (everything && names.refuseListing)
+        return MAPI_E_NO_SUPPORT;
     if (everything) { // no list: every name of the store (of one set, when one is given)
         for (auto& [id, name] : names.all())
             if (!set || IsEqualGUID(*set, name.set)) {

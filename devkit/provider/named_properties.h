@@ -5,6 +5,7 @@
 #pragma once
 #include "mapi.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,6 +28,7 @@ inline constexpr ULONG endWhole = 0x8005;            // PSETID_Appointment 0x820
 inline constexpr ULONG location = 0x8006;            // PSETID_Appointment 0x8208, PT_UNICODE
 inline constexpr ULONG timeZoneDescription = 0x8007; // PSETID_Appointment 0x8234, PT_UNICODE
 inline constexpr ULONG recurring = 0x8008;           // PSETID_Appointment 0x8223, PT_BOOLEAN
+inline constexpr ULONG timeZoneStruct = 0x800C;      // PSETID_Appointment 0x8233, PT_BINARY
 } // namespace named
 
 struct PropertyName {
@@ -45,6 +47,10 @@ public:
     std::optional<PropertyName> nameOf(ULONG id);
     // Every name, in the order of their ids.
     std::vector<std::pair<ULONG, PropertyName>> all();
+
+    // Setting "NameListing" = "refuse": GetNamesFromIDs without a list of tags answers
+    // MAPI_E_NO_SUPPORT, as Exchange does for a profile in online mode.
+    std::atomic<bool> refuseListing{false};
 
 private:
     devkit::MaildirStore& files_;

@@ -13,8 +13,13 @@ namespace {
 
 constexpr wchar_t windowClass[] = L"MaildirMapiNotifications";
 constexpr UINT WM_NOTICES = WM_APP + 1;
+constexpr UINT WM_DISPATCHED = WM_APP + 2; // lParam: the event that a waiting caller waits on
 
 LRESULT CALLBACK notificationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DISPATCHED) {
+        SetEvent(reinterpret_cast<HANDLE>(lParam));
+        return 0;
+    }
     if (message != WM_NOTICES)
         return DefWindowProcW(window, message, wParam, lParam);
     Notifier::instance().deliverQueued();
@@ -42,6 +47,42 @@ HRESULT Notifier::start(bool multithreaded) {
     window_ = CreateWindowExW(0, windowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               providerModule, nullptr);
     return window_ ? S_OK : MAPI_E_CALL_FAILED;
+}
+
+void Notifier::configure(bool onWatcherThread, bool inCalls) {
+    onWatcherThread_ = onWatcherThread;
+    inCalls_ = inCalls;
+}
+
+void Notifier::deliverWaitingInCall() {
+    if (!inCalls_)
+        return;
+    HWND window;
+    {
+        std::lock_guard guard(lock_);
+        window = window_;
+    }
+    if (window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+        deliverQueued();
+}
+
+bool Notifier::awaitDispatch(DWORD limitMs) {
+    HWND window;
+    {
+        std::lock_guard guard(lock_);
+        window = window_;
+    }
+    if (!window || GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
+        return true;
+    // One event per calling thread, kept for its life: a dispatch that comes after the time ran
+    // out then sets an event that nothing closed, and the next wait resets it first.
+    thread_local HANDLE dispatched = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!dispatched)
+        return false;
+    ResetEvent(dispatched);
+    if (!PostMessageW(window, WM_DISPATCHED, 0, reinterpret_cast<LPARAM>(dispatched)))
+        return false;
+    return WaitForSingleObject(dispatched, limitMs) == WAIT_OBJECT_0;
 }
 
 void Notifier::stop() {
@@ -130,7 +171,7 @@ HRESULT Notifier::unadvise(ULONG connection) {
 
 void Notifier::post(const std::shared_ptr<Store>& store, std::vector<Notice> notices) {
     std::unique_lock guard(lock_);
-    if (multithreaded_ || !window_) {
+    if (multithreaded_ || onWatcherThread_ || !window_) {
         guard.unlock();
         dispatch(store, notices);
         return;

@@ -10,6 +10,7 @@
 #include "mapi.h"
 #include "store.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,6 +40,11 @@ public:
 
     HRESULT start(bool multithreaded);
     void stop();
+    // The kit's settings: sinks called on the watcher thread; delivery inside calls.
+    void configure(bool onWatcherThread, bool inCalls);
+    // Inside a call that may deliver (see NotifyInCalls): when the calling thread is the one
+    // notifications are delivered on, delivers what waits for it first.
+    void deliverWaitingInCall();
 
     HRESULT advise(const std::shared_ptr<Store>& store, const std::optional<std::string>& folder,
                    ULONG mask, IMAPIAdviseSink* sink, ULONG* connection);
@@ -56,6 +62,10 @@ public:
     void deliverQueued();
     // On the notification thread: calls the sinks that asked for these notices.
     void dispatch(const std::shared_ptr<Store>& store, const std::vector<Notice>& notices);
+    // On any other thread: posts a message to the notification thread and waits until it has
+    // been dispatched, at most `limitMs`; false when the time ran out. True at once on the
+    // notification thread itself, or when notifications have no thread.
+    bool awaitDispatch(DWORD limitMs);
 
 private:
     struct Registration {
@@ -76,6 +86,8 @@ private:
     std::vector<std::pair<std::shared_ptr<Store>, std::vector<Notice>>> queued_;
     bool posted_ = false;
     bool multithreaded_ = false;
+    std::atomic<bool> onWatcherThread_{false};
+    std::atomic<bool> inCalls_{false};
 };
 
 } // namespace maildir

@@ -64,12 +64,12 @@ STDMETHODIMP Session::OpenMsgStore(ULONG_PTR, ULONG size, LPENTRYID id, LPCIID, 
     return *store ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
 }
 
-STDMETHODIMP Session::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type,
+STDMETHODIMP Session::OpenEntry(ULONG size, LPENTRYID id, LPCIID, ULONG flags, ULONG* type,
                                 LPUNKNOWN* object) {
     MAILDIR_FAULT_POINT("IMAPISession::OpenEntry");
     if (const auto status = parseStatusId(*store_, *drops_, size, id))
         return openStatus(store_, drops_, *status, type, object);
-    return openEntry(store_, size, id, type, object);
+    return openEntry(store_, size, id, flags, type, object);
 }
 
 STDMETHODIMP Session::CompareEntryIDs(ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2,

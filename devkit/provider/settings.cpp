@@ -37,6 +37,13 @@ Settings readSettings() {
         settings.stores = readText(key, L"Stores");
         settings.transports = readText(key, L"Transports");
         settings.status = readText(key, L"Status");
+        settings.nameListing = readText(key, L"NameListing");
+        settings.strictThreads = readText(key, L"StrictThreads");
+        settings.foreignThreadCalls = readText(key, L"ForeignThreadCalls");
+        settings.calendarFolder = wideToUtf8(readText(key, L"CalendarFolder").c_str());
+        settings.notifyOnWatcherThread =
+            _wcsicmp(readText(key, L"Notifications").c_str(), L"watcher") == 0;
+        settings.notifyInCalls = readText(key, L"NotifyInCalls") == L"1";
         const std::wstring linger = readText(key, L"ReminderLinger");
         if (!linger.empty())
             settings.reminderLinger = std::wcstol(linger.c_str(), nullptr, 10);

@@ -79,11 +79,12 @@ std::vector<Properties> statusRows(const Store& store, const std::vector<MailDro
                                  STATUS_VALIDATE_STATE | STATUS_FLUSH_QUEUES, STATUS_AVAILABLE));
     for (const MailDrop& drop : drops) {
         std::error_code error;
-        const bool reachable = devkit::fs::is_directory(drop.directory, error);
+        const LONG code = !devkit::fs::is_directory(drop.directory, error) ? STATUS_OFFLINE
+                          : dropRefusal(drop, store.files())               ? STATUS_FAILURE
+                                                                           : STATUS_AVAILABLE;
         rows.push_back(rowProperties(store, ULONG(rows.size()), MAPI_TRANSPORT_PROVIDER, drop.name,
                                      "Maildir mail drop",
-                                     STATUS_VALIDATE_STATE | STATUS_FLUSH_QUEUES,
-                                     reachable ? STATUS_AVAILABLE : STATUS_OFFLINE));
+                                     STATUS_VALIDATE_STATE | STATUS_FLUSH_QUEUES, code));
     }
     return rows;
 }

@@ -5,6 +5,7 @@
 #include "folder.h"
 #include "message.h"
 #include "msg_store.h"
+#include "notifier.h"
 #include "header_block.h"
 #include "maildir_name.h"
 #include "mime_message.h"
@@ -22,7 +23,8 @@ ULONG unicode(ULONG tag) {
     return PROP_TAG(PT_UNICODE, PROP_ID(tag));
 }
 
-constexpr ULONG PR_INTERNET_MESSAGE_ID_W = PROP_TAG(PT_UNICODE, 0x1035); // not in every SDK
+constexpr ULONG PR_INTERNET_MESSAGE_ID_W = PROP_TAG(PT_UNICODE, 0x1035);  // not in every SDK
+constexpr ULONG PR_IPM_APPOINTMENT_ENTRYID = PROP_TAG(PT_BINARY, 0x36D0); // nor this
 
 constexpr char storeDisplayName[] = "Maildir store";
 
@@ -178,6 +180,8 @@ Properties Store::folderProperties(const std::string& folder) {
     if (!root)
         properties.push_back(
             binaryProperty(PR_PARENT_ENTRYID, folderId(devkit::MaildirStore::parentOf(folder))));
+    if ((root || folder == files_.receiveFolder()) && files_.isCalendar(calendarFolder))
+        properties.push_back(binaryProperty(PR_IPM_APPOINTMENT_ENTRYID, folderId(calendarFolder)));
     if (files_.isCalendar(folder)) {
         properties.push_back(
             longProperty(PR_CONTENT_COUNT, LONG(files_.calendarFiles(folder).size())));
@@ -283,6 +287,39 @@ std::optional<Properties> Store::appointmentProperties(const std::string& folder
     return appointmentProperties(folder, item, file.written);
 }
 
+namespace {
+
+// A mail client keeps the time of a reminder the user switched off, and clears the flag.
+bool reminderSet(const devkit::Reminder& reminder) {
+    return reminder.alarm && !reminder.alarm->off;
+}
+
+} // namespace
+
+namespace {
+
+void putLittleEndian(Bytes& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+// PidLidTimeZoneStruct: three biases, then the year and SYSTEMTIME of the change to standard
+// time and of the change to summer time, little-endian, 48 bytes.
+Bytes timeZoneStruct(const devkit::ical::WindowsZoneRules& rules) {
+    Bytes out;
+    for (int bias : {rules.bias, rules.standardBias, rules.daylightBias})
+        putLittleEndian(out, std::uint32_t(bias), 4);
+    for (const auto* date : {&rules.standardDate, &rules.daylightDate}) {
+        putLittleEndian(out, std::uint32_t(date->year), 2);
+        for (int field :
+             {date->year, date->month, date->weekday, date->day, date->hour, date->minute, 0, 0})
+            putLittleEndian(out, std::uint32_t(field), 2);
+    }
+    return out;
+}
+
+} // namespace
+
 std::vector<ULONG> Store::appointmentKeyTags() {
     return {PR_ENTRYID, PROP_TAG(PT_BOOLEAN, named::reminderSet),
             PROP_TAG(PT_SYSTIME, named::reminderTime)};
@@ -293,7 +330,7 @@ Properties Store::appointmentKeys(const std::string& folder, const devkit::Calen
     properties.reserve(3);
     properties.push_back(binaryProperty(PR_ENTRYID, messageId(folder, item.name)));
     properties.push_back(
-        boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), item.reminder.alarm.has_value()));
+        boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), reminderSet(item.reminder)));
     if (item.reminder.alarm)
         properties.push_back(timeProperty(PROP_TAG(PT_SYSTIME, named::reminderTime),
                                           fileTimeFromUnix(item.reminder.alarm->at)));
@@ -318,7 +355,7 @@ Properties Store::appointmentProperties(const std::string& folder, const devkit:
                          {DWORD(written), DWORD(std::uint64_t(written) >> 32)}),
             textProperty(unicode(PR_SUBJECT), event.summary),
             timeProperty(PROP_TAG(PT_SYSTIME, named::startWhole), fileTimeFromUnix(start)),
-            boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), reminder.alarm.has_value()),
+            boolProperty(PROP_TAG(PT_BOOLEAN, named::reminderSet), reminderSet(reminder)),
             boolProperty(PROP_TAG(PT_BOOLEAN, named::recurring),
                          appointment.event().rule.has_value()),
         });
@@ -330,8 +367,12 @@ Properties Store::appointmentProperties(const std::string& folder, const devkit:
     }
     if (!event.location.empty())
         properties.push_back(textProperty(PROP_TAG(PT_UNICODE, named::location), event.location));
-    if (auto zone = appointment.zoneDescription(event, reminder.alarm ? reminder.alarm->at : start))
+    const std::int64_t moment = reminder.alarm ? reminder.alarm->at : start;
+    if (auto zone = appointment.zoneDescription(event, moment))
         properties.push_back(textProperty(PROP_TAG(PT_UNICODE, named::timeZoneDescription), *zone));
+    if (auto rules = appointment.zoneRules(event, moment))
+        properties.push_back(
+            binaryProperty(PROP_TAG(PT_BINARY, named::timeZoneStruct), timeZoneStruct(*rules)));
     return properties;
 }
 
@@ -345,8 +386,9 @@ HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id) {
     return S_OK;
 }
 
-HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,
+HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id, ULONG flags,
                   ULONG* objectType, IUnknown** object) {
+    Notifier::instance().deliverWaitingInCall();
     if (!object)
         return MAPI_E_INVALID_PARAMETER;
     *object = nullptr;
@@ -367,9 +409,13 @@ HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID
                 store->files().isCalendar(entry->folder)
                     ? store->appointmentProperties(entry->folder, entry->message, unixNow())
                     : store->messageProperties(entry->folder, entry->message);
-            if (!properties)
+            const bool deferred = flags & MAPI_DEFERRED_ERRORS;
+            if (!properties && !deferred)
                 return MAPI_E_NOT_FOUND;
-            *object = make<Message>(store, std::move(*properties));
+            if (properties)
+                *object = make<Message>(store, std::move(*properties));
+            else
+                *object = make<GoneMessage>();
             if (objectType)
                 *objectType = MAPI_MESSAGE;
             return *object ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;

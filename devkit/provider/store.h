@@ -19,6 +19,7 @@ public:
     explicit Store(const std::wstring& root);
 
     devkit::MaildirStore& files() { return files_; }
+    const devkit::MaildirStore& files() const { return files_; }
     const devkit::Uid& uid() const { return files_.uid(); }
     Bytes storeId() const { return devkit::storeEntryId(uid()); }
     Bytes folderId(const std::string& folder) const { return devkit::folderEntryId(uid(), folder); }
@@ -57,6 +58,10 @@ public:
 
     std::mutex lock; // the files are shared by the main thread and the notification thread
     std::int64_t reminderLinger = devkit::kReminderLinger;
+    // The calendar folder that the root folder and the Inbox name in PR_IPM_APPOINTMENT_ENTRYID,
+    // as real stores do: the top-level folder named by the setting "CalendarFolder".
+    std::string calendarFolder =
+        devkit::MaildirStore::join(devkit::ipmSubtreeName, devkit::calendarFolderName);
 
 private:
     // What every item of a folder says of where it stands: its identifiers, store, folder, class.
@@ -73,7 +78,9 @@ private:
 std::int64_t unixNow();
 
 // Opens a store, folder or message of `store` by identifier: no identifier is the root folder.
-HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id,
+// With MAPI_DEFERRED_ERRORS a mail or calendar item that is gone opens, as real stores defer the
+// lookup: the object answers MAPI_E_NOT_FOUND to its first call (and every other).
+HRESULT openEntry(const std::shared_ptr<Store>& store, ULONG size, const ENTRYID* id, ULONG flags,
                   ULONG* objectType, IUnknown** object);
 
 HRESULT copyToBuffer(const Bytes& bytes, ULONG* size, ENTRYID** id);

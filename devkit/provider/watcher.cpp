@@ -5,6 +5,7 @@
 #include "maildir_name.h"
 #include "properties.h"
 #include "read_buffer.h"
+#include "threads.h"
 
 #include <algorithm>
 #include <array>
@@ -226,6 +227,7 @@ Watcher::Watcher(std::shared_ptr<Store> store, Sink sink)
     thread_ = CreateThread(
         nullptr, 256 * 1024,
         [](void* self) -> DWORD {
+            providerThread();
             static_cast<Watcher*>(self)->run();
             return 0;
         },

@@ -3,7 +3,21 @@
 #include "call_log.h"
 #include "server.h"
 
+#include <cstdio>
+
 namespace reader {
+
+namespace {
+
+// The locale a caller passes, as the log shows it: a caller that means "the user's" passes
+// LOCALE_USER_DEFAULT (0x0400), and a member that formats text follows what it is given.
+std::string localeText(LCID locale) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04lX", static_cast<unsigned long>(locale));
+    return text;
+}
+
+} // namespace
 
 const VARIANT* givenArgument(const std::vector<const VARIANT*>& arguments, size_t index) {
     if (index >= arguments.size())
@@ -70,12 +84,15 @@ STDMETHODIMP DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     return DISP_E_BADINDEX;
 }
 
-STDMETHODIMP DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
+STDMETHODIMP DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
                                            DISPID* ids) {
     if (!IsEqualIID(iid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
     if (!names || !ids)
         return E_POINTER;
+    logLine(std::string("GetIDsOfNames(\"") +
+            (count && names[0] ? utf8(names[0], wcslen(names[0])) : "") + "\") locale " +
+            localeText(locale));
     HRESULT result = S_OK;
     for (UINT i = 0; i < count; ++i) {
         ids[i] = DISPID_UNKNOWN;
@@ -90,10 +107,14 @@ STDMETHODIMP DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT cou
     return result;
 }
 
-STDMETHODIMP DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* parameters,
-                                    VARIANT* result, EXCEPINFO* exception, UINT*) {
+STDMETHODIMP DispatchObject::Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
+                                    DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
+                                    UINT*) {
     if (!IsEqualIID(iid, IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
+    char member[16];
+    std::snprintf(member, sizeof member, "0x%lX", static_cast<unsigned long>(id));
+    logLine(std::string("Invoke(") + member + ") locale " + localeText(locale));
     bool known = false;
     for (const Member& member : members())
         known = known || member.id == id;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace reader {
 
 namespace {
@@ -52,6 +54,7 @@ void reloadSettings() {
     current.logFile = readText(L"ReaderLog");
     if (current.logFile.empty())
         current.logFile = environment(L"TEMP", L"C:\\") + L"\\maildirreader.log";
+    current.rejectCalls = unsigned(std::wcstoul(readText(L"RejectCalls").c_str(), nullptr, 10));
     maildir::loadFaults(narrow(readText(L"Faults")));
     maildir::holdReadsOnFault();
 }

@@ -4,6 +4,8 @@
 //   Faults     calls to fail, as for the provider; the reader's are Application::GetNamespace,
 //              NameSpace::Logon, NameSpace::GetItemFromID and MailItem::Display
 //   ReaderLog  the file of the call log (default %TEMP%\maildirreader.log)
+//   RejectCalls  the number of automation calls to reject, as a busy mail client does, before
+//              the reader answers again (see busy_filter.h)
 #pragma once
 #include <string>
 
@@ -12,6 +14,7 @@ namespace reader {
 struct Settings {
     std::wstring storeRoot;
     std::wstring logFile;
+    unsigned rejectCalls = 0;
 };
 
 const Settings& settings();

@@ -1,6 +1,7 @@
 // maildirreader.exe: the out-of-process server of the reader's application object, started by
 // COM with -Embedding. One apartment thread serves every object and every reader window.
 #include "automation.h"
+#include "busy_filter.h"
 #include "call_log.h"
 #include "reader_class.h"
 #include "reader_settings.h"
@@ -53,6 +54,7 @@ public:
         if (outer)
             return CLASS_E_NOAGGREGATION;
         reloadSettings();
+        resetBusyFilter();
         IDispatch* application = newApplication();
         if (!application)
             return E_OUTOFMEMORY;
@@ -97,6 +99,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (FAILED(CoInitialize(nullptr)))
         return 1;
     reader::reloadSettings();
+    reader::registerBusyFilter();
     static reader::ClassFactory factory;
     DWORD registration = 0;
     if (FAILED(CoRegisterClassObject(reader::readerClassId, &factory, CLSCTX_LOCAL_SERVER,

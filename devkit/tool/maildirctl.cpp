@@ -18,15 +18,16 @@ namespace {
 
 constexpr char usage[] =
     "usage: maildirctl STORE COMMAND [ARGUMENTS]\n"
-    "  init                              create the store: IPM_SUBTREE with Inbox, Sent Items,\n"
-    "                                    Deleted Items\n"
+    "  init [--calendar=NAME]            create the store: IPM_SUBTREE with Inbox, Sent Items,\n"
+    "                                    Deleted Items and the calendar folder NAME (default\n"
+    "                                    Calendar; a localized mailbox has Kalender, ...)\n"
     "  deliver FOLDER [FILE]             deliver a message file (standard input without FILE)\n"
     "  send FOLDER FROM SUBJECT [BODY]   compose a message and deliver it\n"
     "  mkfolder FOLDER                   create a mail folder (and its parents)\n"
     "  rmfolder FOLDER                   remove a folder with everything in it\n"
     "  list [FOLDER]                     list folders and messages\n"
     "  appointment SUMMARY START [OPTION...]\n"
-    "                                    add an appointment to the Calendar folder; START is\n"
+    "                                    add an appointment to the calendar folder; START is\n"
     "                                    'YYYY-MM-DD HH:MM' in its zone, or now+N[s|m|h]\n"
     "      --zone=ZONE                   UTC (default), +HH:MM, or a known zone such as\n"
     "                                    Europe/Berlin, America/New_York, Asia/Kolkata\n"
@@ -59,11 +60,15 @@ void list(const MaildirStore& store, const std::string& folder, int depth) {
         list(store, child.path, depth + 1);
 }
 
+// "Calendar", or else the first other top-level calendar folder (one made by init --calendar).
 std::string calendarFolder(const MaildirStore& store) {
     const std::string folder = folderPath(calendarFolderName);
-    if (!store.isCalendar(folder))
-        throw std::invalid_argument("the store has no Calendar folder (run init)");
-    return folder;
+    if (store.isCalendar(folder))
+        return folder;
+    for (const FolderEntry& child : store.childFolders(ipmSubtreeName))
+        if (store.isCalendar(child.path))
+            return child.path;
+    throw std::invalid_argument("the store has no calendar folder (run init)");
 }
 
 std::int64_t number(const std::string& text, const std::string& what) {
@@ -176,7 +181,9 @@ int run(const std::vector<std::string>& args) {
     };
 
     if (command == "init") {
-        store.createStandardLayout();
+        const std::string option = "--calendar=";
+        const bool named = args.size() > 2 && args[2].starts_with(option);
+        store.createStandardLayout(named ? args[2].substr(option.size()) : calendarFolderName);
         std::cout << "store ready: " << store.root().string() << "\n";
         return 0;
     }

@@ -30,15 +30,23 @@ printf 'BEGIN:VCALENDAR\r\n' >"$store/broken.ics"
 "$tool" "$store" ics "$store/broken.ics" broken >/dev/null
 soon=$("$tool" "$store" appointment "Soon" now+1h --alarm=5)
 listing=$("$tool" "$store" calendar)
-grep -q "^budget  reminder 2031-07-01 13:45:00 UTC  (GMT+02:00) Europe/Berlin  Budget review @ Room 4$" \
+grep -q "^budget  reminder 2031-07-01 13:45:00 UTC  (UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna  Budget review @ Room 4$" \
     <<<"$listing" || fail "budget not listed with its reminder: $listing"
 grep -q "^dropped  no reminder  Dropped$" <<<"$listing" || fail "dropped item: $listing"
 grep -q "^broken  unreadable: " <<<"$listing" || fail "broken item: $listing"
-grep -q "^$soon  reminder .* UTC  (GMT) UTC  Soon$" <<<"$listing" || fail "soon: $listing"
+grep -q "^$soon  reminder .* UTC  (UTC) Coordinated Universal Time  Soon$" <<<"$listing" || fail "soon: $listing"
 "$tool" "$store" unappoint budget
 [ ! -e "$store/IPM_SUBTREE/Calendar/budget.ics" ] || fail "budget not removed"
 status=0; "$tool" "$store" appointment "x" "2031-07-01 16:00" --zone=Mars/Olympus >/dev/null 2>&1 || status=$?
 [ "$status" = 2 ] || fail "an unknown zone gave $status, not 2"
+
+# A localized mailbox: the calendar folder under another name takes the appointments.
+local_store=$(dirname "$store")/kalender
+"$tool" "$local_store" init --calendar=Kalender >/dev/null
+[ -d "$local_store/IPM_SUBTREE/Kalender" ] && [ ! -e "$local_store/IPM_SUBTREE/Calendar" ] ||
+    fail "init --calendar did not name the calendar folder"
+"$tool" "$local_store" appointment "Termin" now+1h --alarm=5 --name=termin >/dev/null
+[ -f "$local_store/IPM_SUBTREE/Kalender/termin.ics" ] || fail "no appointment in Kalender"
 
 status=0; "$tool" "$store" send Missing "a@b" "x" >/dev/null 2>&1 || status=$?
 [ "$status" = 2 ] || fail "delivery to a missing folder gave $status, not 2"

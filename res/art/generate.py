@@ -8,8 +8,8 @@ Everything is drawn here with the standard library only.  Nothing depends
 on the clock or on chance, so two runs give byte-identical files.
 
 Files written (see README.md beside this script):
-    envelope.ico  32x32 4bpp tray / window icon
-    blank.ico     32x32 4bpp fully transparent icon (tray blink phase)
+    envelope.ico  16x16, 20x20, 24x24 and 32x32 4bpp tray / window icon
+    blank.ico     the same sizes, fully transparent (tray blink phase)
     splash.bmp    380x266 8bpp splash picture (top 380x240 is shown)
     agenda.bmp    58x59 4bpp reminder dialog picture
     clip.avi      250x32 8bpp uncompressed animation, 62 frames at 15 fps
@@ -515,17 +515,25 @@ def bmp_bytes(w, h, bpp, pal, idx):
     return head + info + bits
 
 
-def ico_bytes(idx, opaque):
-    """One 32x32 16-colour image; `opaque` is 1 where the icon is drawn."""
-    w = h = 32
-    xor = _pack_rows(w, h, 4, [c if o else 0 for c, o in zip(idx, opaque)])
-    mask = _pack_rows(w, h, 1, [0 if o else 1 for o in opaque])
-    # Icons only use biSize..biBitCount and biSizeImage; the rest stays 0.
-    image = (_info_header(w, h * 2, 4, len(xor) + len(mask), 0)
-             + _rgbquads(VGA, 16) + xor + mask)
-    head = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", w, h, 16, 0, 1, 4, len(image), 6 + 16)
-    return head + entry + image
+def ico_bytes(images):
+    """16-colour square images, each (size, idx, opaque); `opaque` is 1 where
+    the icon is drawn."""
+    blobs = []
+    for w, idx, opaque in images:
+        h = w
+        xor = _pack_rows(w, h, 4, [c if o else 0 for c, o in zip(idx, opaque)])
+        mask = _pack_rows(w, h, 1, [0 if o else 1 for o in opaque])
+        # Icons only use biSize..biBitCount and biSizeImage; the rest stays 0.
+        blobs.append((w, _info_header(w, h * 2, 4, len(xor) + len(mask), 0)
+                      + _rgbquads(VGA, 16) + xor + mask))
+    head = struct.pack("<HHH", 0, 1, len(blobs))
+    offset = 6 + 16 * len(blobs)
+    entries, data = b"", b""
+    for w, image in blobs:
+        entries += struct.pack("<BBBBHHII", w, w, 16, 0, 1, 4, len(image),
+                               offset + len(data))
+        data += image
+    return head + entries + data
 
 
 def _chunk(fourcc, data):
@@ -567,35 +575,37 @@ def avi_bytes(w, h, fps, pal, frames):
 # The pictures
 # ---------------------------------------------------------------------------
 
-def draw_envelope_icon():
-    """32x32 closed envelope.
+ICON_SIZES = (16, 20, 24, 32)
 
-    Every stroke that matters is two pixels wide in each row and the flap
-    runs at 45 degrees, so a 16x16 reduction keeps the outline and the V
-    whichever pixel phase the scaler picks.
+
+def draw_envelope_icon(s=32):
+    """s x s closed envelope, drawn for its own size rather than shrunk.
+
+    At 24 pixels and more every stroke that matters is two pixels wide and
+    the flap runs at 45 degrees; smaller sizes draw them one pixel wide.
     """
-    p = Pix(32, 32, 0)
-    on = Pix(32, 32, 0)
-    top, bottom, left, right = 5, 26, 1, 30
+    p = Pix(s, s, 0)
+    on = Pix(s, s, 0)
+    b = 2 if s >= 24 else 1                  # stroke width
+    margin = (5 * s + 16) // 32
+    top, bottom, left, right = margin, s - 1 - margin, s // 32, s - 1 - s // 32
     p.rect(left, top, right, bottom, BLACK)
-    p.rect(left + 2, top + 2, right - 2, bottom - 2, YELLOW)
+    p.rect(left + b, top + b, right - b, bottom - b, YELLOW)
     on.rect(left, top, right, bottom, 1)
     for x, y in ((left, top), (right, top), (left, bottom), (right, bottom)):
         on.set(x, y, 0)                      # soften the corners
         p.set(x, y, 0)
-    # Faint seams from the bottom corners up to the flap.  A one-pixel
-    # diagonal and its mirror image never survive a 2:1 reduction alike
-    # (one is kept whole, the other dropped), so these are two wide too.
-    for k in range(0, 9):
-        for d in (0, 1):
-            p.set(left + 2 + k + d, bottom - 2 - k, OLIVE)
-            p.set(right - 2 - k - d, bottom - 2 - k, OLIVE)
+    # Faint seams from the bottom corners up to the flap.
+    for k in range(0, 9 * s // 32):
+        for d in range(b):
+            p.set(left + b + k + d, bottom - b - k, OLIVE)
+            p.set(right - b - k - d, bottom - b - k, OLIVE)
     # The flap: a V from the top corners down to the middle.
-    for y in range(top + 2, 20):
-        x = min(left + 2 + (y - top - 2), 14)
-        for xx in (x, x + 1):
+    for y in range(top + b, (20 * s + 16) // 32):
+        x = min(left + b + (y - top - b), s // 2 - 2)
+        for xx in range(x, x + b):
             p.set(xx, y, BLACK)
-            p.set(31 - xx, y, BLACK)
+            p.set(s - 1 - xx, y, BLACK)
     return p.p, on.p
 
 
@@ -912,9 +922,10 @@ def draw_clip():
 
 def build():
     out = {}
-    idx, opaque = draw_envelope_icon()
-    out["envelope.ico"] = ico_bytes(idx, opaque)
-    out["blank.ico"] = ico_bytes([0] * 1024, [0] * 1024)
+    out["envelope.ico"] = ico_bytes(
+        [(s,) + draw_envelope_icon(s) for s in ICON_SIZES])
+    out["blank.ico"] = ico_bytes(
+        [(s, [0] * (s * s), [0] * (s * s)) for s in ICON_SIZES])
     cv, sky_fn = draw_splash()
     pal, idx = quantise_splash(cv, sky_fn)
     out["splash.bmp"] = bmp_bytes(SPLASH_W, SPLASH_H, 8, pal, idx)
@@ -937,31 +948,46 @@ def _check_icon(name, empty):
     out = []
     b = _read(name)
     res, typ, count = struct.unpack_from("<HHH", b, 0)
-    w, h, colours, _, planes, bits, size, off = struct.unpack_from(
-        "<BBBBHHII", b, 6)
-    if (res, typ, count) != (0, 1, 1):
-        out.append("ICONDIR is not one icon image")
-    if (w, h, colours, planes, bits) != (32, 32, 16, 1, 4):
-        out.append("entry is not 32x32, 16 colours, 1 plane, 4 bpp")
-    if off != 22 or off + size != len(b) or size != 40 + 64 + 512 + 128:
-        out.append("image offset or size is off")
-    if _bmp_info(b, off)[:6] != (40, 32, 64, 1, 4, 0):
-        out.append("header is not 40 bytes, 32x64, 4 bpp, BI_RGB")
-    xor = b[off + 104:off + 616]
-    mask = b[off + 616:off + 744]
-    drawn = 0
-    for y in range(32):
-        row = 31 - y                          # rows are stored bottom-up
-        for x in range(32):
-            see_through = (mask[row * 4 + x // 8] >> (7 - x % 8)) & 1
-            c = (xor[row * 16 + x // 2] >> (4 if x % 2 == 0 else 0)) & 15
-            # where the mask lets the screen through, the colour must be 0 or
-            # it is XOR-ed onto whatever lies underneath
-            if see_through and c:
-                out.append("see-through pixel %d,%d has colour %d" % (x, y, c))
-            drawn += not see_through
-    if (drawn == 0) != empty:
-        out.append("%d pixels drawn" % drawn)
+    if (res, typ, count) != (0, 1, len(ICON_SIZES)):
+        out.append("ICONDIR does not hold %d images" % len(ICON_SIZES))
+        return out
+    end = 6 + 16 * count
+    for k, s in enumerate(ICON_SIZES):
+        w, h, colours, _, planes, bits, size, off = struct.unpack_from(
+            "<BBBBHHII", b, 6 + 16 * k)
+        if (w, h, colours, planes, bits) != (s, s, 16, 1, 4):
+            out.append("entry %d is not %dx%d, 16 colours, 1 plane, 4 bpp"
+                       % (k, s, s))
+            continue
+        xor_stride = (s * 4 + 31) // 32 * 4
+        mask_stride = (s + 31) // 32 * 4
+        if off != end or size != 40 + 64 + (xor_stride + mask_stride) * s:
+            out.append("image %d offset or size is off" % k)
+            continue
+        end = off + size
+        if _bmp_info(b, off)[:6] != (40, s, 2 * s, 1, 4, 0):
+            out.append("header %d is not 40 bytes, %dx%d, 4 bpp, BI_RGB"
+                       % (k, s, 2 * s))
+        xor = b[off + 104:off + 104 + xor_stride * s]
+        mask = b[off + 104 + xor_stride * s:off + size]
+        drawn = 0
+        for y in range(s):
+            row = s - 1 - y                   # rows are stored bottom-up
+            for x in range(s):
+                see_through = (mask[row * mask_stride + x // 8]
+                               >> (7 - x % 8)) & 1
+                c = (xor[row * xor_stride + x // 2]
+                     >> (4 if x % 2 == 0 else 0)) & 15
+                # where the mask lets the screen through, the colour must be
+                # 0 or it is XOR-ed onto whatever lies underneath
+                if see_through and c:
+                    out.append("%d: see-through pixel %d,%d has colour %d"
+                               % (s, x, y, c))
+                drawn += not see_through
+        if (drawn == 0) != empty:
+            out.append("%d: %d pixels drawn" % (s, drawn))
+    if end != len(b):
+        out.append("%d bytes after the images" % (len(b) - end))
     return out
 
 

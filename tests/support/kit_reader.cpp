@@ -36,9 +36,23 @@ KitReader::KitReader() {
 }
 
 KitReader::~KitReader() {
+    setRejectCalls(0);
     closeWindows();
     setReaderLog({});
     DeleteFileW(file_.c_str());
+}
+
+void KitReader::setRejectCalls(unsigned count) const {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MaildirMAPI", 0, nullptr, 0, KEY_WRITE, nullptr,
+                    &key, nullptr);
+    const std::wstring text = std::to_wstring(count);
+    if (count == 0)
+        RegDeleteValueW(key, L"RejectCalls");
+    else
+        RegSetValueExW(key, L"RejectCalls", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       DWORD((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
 }
 
 std::vector<std::string> KitReader::log() const {

@@ -15,6 +15,9 @@ public:
     KitReader(const KitReader&) = delete;
     KitReader& operator=(const KitReader&) = delete;
 
+    // The reader turns away this many automation calls, as a busy mail client does.
+    void setRejectCalls(unsigned count) const;
+
     std::vector<std::string> log() const;
     void clearLog() const;
     // Waits for a line of the log that holds `text`.

@@ -20,6 +20,10 @@ KitStore::~KitStore() {
     setStores({});
     setTransports({});
     setStatus({});
+    setNameListing({});
+    kit::setSetting(L"CalendarFolder", {});
+    setNotifications({});
+    setNotifyInCalls(false);
     std::error_code ignored;
     devkit::fs::remove_all(files.root(), ignored);
 }
@@ -39,6 +43,24 @@ void KitStore::setTransports(const std::wstring& transports) {
 }
 void KitStore::setStatus(const std::string& status) {
     kit::setSetting(L"Status", status);
+}
+
+void KitStore::setNameListing(const std::string& listing) {
+    kit::setSetting(L"NameListing", listing);
+}
+
+void KitStore::renameCalendar(const std::string& name) {
+    const std::string renamed = devkit::MaildirStore::pathFromDisplayNames("IPM_SUBTREE/" + name);
+    devkit::fs::rename(files.directory(calendar), files.directory(renamed));
+    calendar = renamed;
+    kit::setSetting(L"CalendarFolder", name);
+}
+
+void KitStore::setNotifications(const std::string& where) {
+    kit::setSetting(L"Notifications", where);
+}
+void KitStore::setNotifyInCalls(bool on) {
+    kit::setSetting(L"NotifyInCalls", on ? "1" : "");
 }
 
 void KitStore::dropIpmSubtree() {

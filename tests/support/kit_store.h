@@ -21,6 +21,12 @@ public:
     // Mail drops, "name=directory;..."; "empty" status: a status table without rows.
     void setTransports(const std::wstring& transports);
     void setStatus(const std::string& status);
+    // "refuse": GetNamesFromIDs without a list fails, as on Exchange online; read at logon.
+    void setNameListing(const std::string& listing);
+    // "watcher": sinks are called on the store's own thread.
+    void setNotifications(const std::string& where);
+    // On: OpenEntry, and DeleteMessages with its dialog, deliver what waits for the caller.
+    void setNotifyInCalls(bool on);
     // Forgets the IPM subtree property, as a store that never had one.
     void dropIpmSubtree();
 
@@ -37,7 +43,11 @@ public:
     devkit::Bytes calendarId() const;
 
     devkit::MaildirStore files;
-    const std::string calendar = "IPM_SUBTREE/Calendar";
+    // Gives the calendar folder another name, as a localized mailbox has it, and tells the kit
+    // ("CalendarFolder") to name it in the store's PR_IPM_APPOINTMENT_ENTRYID.
+    void renameCalendar(const std::string& name);
+
+    std::string calendar = "IPM_SUBTREE/Calendar";
     const std::string inbox = "IPM_SUBTREE/Inbox";
 };
 

@@ -383,8 +383,8 @@ void ConfigurationKey::writeValid() {
     setNumber("Version", 12);
 }
 
-HWND startProgram(std::unique_ptr<Process>& program) {
-    program = std::make_unique<Process>(tavinelExe());
+HWND startProgram(std::unique_ptr<Process>& program, const std::string& exe) {
+    program = std::make_unique<Process>(exe.empty() ? tavinelExe() : exe);
     return waitForProgramReady(*program);
 }
 

@@ -89,9 +89,9 @@ private:
 // until after it. Returns the notification window, or nothing.
 HWND waitForProgramReady(const Process& program, DWORD timeoutMs = 15000);
 
-// Starts tavinel.exe into `program` and returns its notification window once it is ready, or
-// nothing.
-HWND startProgram(std::unique_ptr<Process>& program);
+// Starts tavinel.exe (the one built beside the test, or `exe`) into `program` and returns its
+// notification window once it is ready, or nothing.
+HWND startProgram(std::unique_ptr<Process>& program, const std::string& exe = {});
 // Asks a started tavinel.exe that still runs to exit through its menu command, and waits for it.
 void exitProgram(const std::unique_ptr<Process>& program, HWND window);
 

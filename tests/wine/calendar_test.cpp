@@ -2,19 +2,27 @@
 // moments the test gives: which reminders the table holds, when the clock announces them, and
 // that each is announced exactly once across reloads and gaps.
 #include "app/app_state.h"
+#include "app/failure_trace.h"
 #include "calendar/calendar_loading.h"
+#include "calendar/calendar_reload.h"
 #include "calendar/file_time.h"
 #include "calendar/reminder_clock.h"
 #include "calendar/reminder_text.h"
+#include "mail/advise_sink.h"
 #include "mail_fixture.h"
+#include "mapi_test_support.h"
 #include "reminder_windows.h"
+#include "trace_recorder.h"
 #include "wine_test.h"
 
 #include <gtest/gtest.h>
 #include <mapix.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -26,10 +34,26 @@ Ticks ticksAt(std::int64_t unix) {
     return Ticks(unix + unixEpochInFileTime) * ticksPerSecond;
 }
 
+size_t threadsOf(DWORD process) {
+    size_t count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == process;
+    CloseHandle(snapshot);
+    return count;
+}
+
 class Calendar : public ::testing::Test {
 protected:
+    // The kit's settings that the store reads when the session opens.
+    virtual void configureKit() {}
     void SetUp() override {
+        configureKit();
         ASSERT_EQ(kit.start(), 1);
+        if (app->calendar)
+            return; // the session looked for the calendar itself
         // No calendar sink: the test itself rebuilds the table, at the moments it chooses.
         const devkit::Bytes folder = kit.store.calendarId();
         app->calendarFolderId = new BYTE[folder.size()];
@@ -156,6 +180,40 @@ TEST_F(Calendar, TheDateLineFollowsTheItemsZone) {
     }
 }
 
+// Midnight UTC of a day of next year: always in the store's future.
+std::int64_t nextYear(int month, int day) {
+    const std::time_t now = std::time(nullptr);
+    std::tm at{};
+    at.tm_year = std::gmtime(&now)->tm_year + 1;
+    at.tm_mon = month - 1;
+    at.tm_mday = day;
+    return _mkgmtime(&at);
+}
+
+TEST_F(Calendar, TheDateLineIsTheWallClockTimeOfTheZoneSummerTimeIncluded) {
+    struct Case {
+        const char* zone;
+        std::int64_t reminder;
+        std::int64_t offset;
+    };
+    // In time order: each pass announces one.
+    const Case cases[] = {{"Europe/Berlin", nextYear(1, 15) + 10 * hour, hour},
+                          {"Europe/Berlin", nextYear(7, 15) + 10 * hour, 2 * hour},
+                          {"America/New_York", nextYear(7, 15) + 11 * hour, -4 * hour},
+                          {"Asia/Kolkata", nextYear(7, 15) + 12 * hour, 5 * hour + 30 * minute}};
+    for (const Case& c : cases)
+        add(c.zone, c.reminder, c.zone);
+    ASSERT_EQ(load(day), 4);
+    for (const Case& c : cases) {
+        pass(c.reminder);
+        const auto windows = wt::waitForReminders(self, 1);
+        ASSERT_EQ(windows.size(), 1u) << c.zone;
+        EXPECT_EQ(wt::reminderLines(windows[0]).date, wt::expectedDateLine(c.reminder, c.offset))
+            << c.zone << " " << c.reminder;
+        wt::closeReminders(self);
+    }
+}
+
 TEST_F(Calendar, TwoRemindersOfOneMinuteAreAnnouncedInOnePassInTimeOrder) {
     const std::string second = add("Second", day + 14 * hour + 30 * minute + 50);
     const std::string first = add("First", day + 14 * hour + 30 * minute + 10);
@@ -223,12 +281,27 @@ TEST_F(Calendar, ChangedAndRemovedAppointments) {
     pass(t + 15 * minute);
     EXPECT_EQ(shown(0), Lines{}) << "neither the old time nor the removed appointment";
 
-    // Removed after the load, before its minute: it cannot be opened, and the clock goes on.
+    // Removed after the load, before its minute: the store opens it with deferred errors and
+    // fails its first read; no window, it counts as announced, and the clock goes on.
     kit.store.removeAppointment(gone);
+    ASSERT_EQ(tableIds()[0], kit.store.appointmentId(gone));
     EXPECT_TRUE(pass(t + 20 * minute + 40));
     EXPECT_EQ(shown(1), Lines{"Appointment: Kept"});
+    EXPECT_EQ(app->reminderFired.load()[0], 1);
     pass(t + 30 * minute);
     EXPECT_EQ(shown(2), (Lines{"Appointment: Kept", "Appointment: Moved"}));
+}
+
+// A store that calls the calendar sink on a thread of its own: the reload is handed to the
+// window's thread, and the store's thread does not wait for it.
+TEST_F(Calendar, ChangeReportedOnAnotherThreadReloadsOnTheWindowsThread) {
+    add("Later", day + 9 * hour);
+    AdviseSink sink(kit.window, AdviseSink::calendarSink);
+    NOTIFICATION changed{};
+    changed.ulEventType = fnevObjectCreated;
+    std::thread([&] { sink.OnNotify(1, &changed); }).join();
+    EXPECT_EQ(app->reminderCount, 0) << "nothing done on the store's thread";
+    EXPECT_TRUE(wt::pumpUntil([] { return app->reminderCount == 1; }));
 }
 
 TEST_F(Calendar, NamesOfTheSameNumberInAnotherSetAreOtherProperties) {
@@ -261,6 +334,20 @@ TEST_F(Calendar, NamesOfTheSameNumberInAnotherSetAreOtherProperties) {
               wt::expectedDateLine(reminder, 5 * hour + 30 * minute));
 }
 
+TEST_F(Calendar, AReminderTheUserSwitchedOffNeverReminds) {
+    const std::int64_t reminder = day + 9 * hour + 30 * minute;
+    add("Neighbour", reminder + 10);
+    devkit::NewAppointment off;
+    off.summary = "Switched off";
+    off.start = reminder + 15 * minute;
+    off.alarmMinutesBefore = 15;
+    off.alarmOff = true;
+    kit.store.addAppointment(off);
+    ASSERT_EQ(load(day), 1);
+    pass(reminder + 20);
+    EXPECT_EQ(shown(1), Lines{"Appointment: Neighbour"});
+}
+
 TEST_F(Calendar, LongIdentifiersAndMissingTextsStillRemind) {
     const std::string name(200, 'n'); // the longest name the store gives an item
     const std::int64_t reminder = day + 7 * hour + 5 * minute;
@@ -287,6 +374,112 @@ TEST_F(Calendar, TheClockStopsAtOnceAndAReloadStartsAnother) {
     loadCalendar();
     EXPECT_NE(app->reminderThread, nullptr);
     EXPECT_EQ(app->reminderCount, 1);
+}
+
+// A shared room calendar reminding of many meetings in one minute: the windows share one thread
+// (under Wine, a thread per window is a display connection per window, of which the X server
+// allows about 256), and a window left open holds up no later reminder.
+TEST_F(Calendar, ManyRemindersInOneMinuteShareOneThreadAndHoldUpNothing) {
+    constexpr size_t many = 500;
+    const std::int64_t reminder = day + 9 * hour;
+    for (size_t i = 0; i < many; ++i)
+        add("Meeting " + std::to_string(i), reminder);
+    add("Later", reminder + 5 * minute);
+    ASSERT_EQ(load(day), int(many) + 1);
+    const size_t before = threadsOf(self);
+    pass(reminder);
+    EXPECT_EQ(wt::waitForReminders(self, many, 120000).size(), many);
+    EXPECT_LE(threadsOf(self), before + 1) << "one thread for every window";
+
+    pass(reminder + 5 * minute); // with every earlier window still open
+    EXPECT_EQ(wt::waitForReminders(self, many + 1, 10000).size(), many + 1);
+    wt::closeReminders(self);
+    EXPECT_TRUE(wt::reminderWindows(self).empty());
+    EXPECT_LE(threadsOf(self), before + 1);
+}
+
+// A store that refuses to list its named properties, as Exchange does for a profile online.
+class CalendarWithoutNameListing : public Calendar {
+protected:
+    void configureKit() override { kit.store.setNameListing("refuse"); }
+};
+
+// A localized mailbox: its calendar is "Kalender", named in the store's
+// PR_IPM_APPOINTMENT_ENTRYID.
+class CalendarOfAnotherName : public Calendar {
+protected:
+    void configureKit() override {
+        kit.store.renameCalendar("Kalender");
+        app->calendar = 1; // the session looks for the calendar and watches it
+    }
+};
+
+TEST_F(CalendarOfAnotherName, Reminds) {
+    ASSERT_EQ(
+        devkit::Bytes(app->calendarFolderId, app->calendarFolderId + app->calendarFolderIdSize),
+        kit.store.calendarId());
+    const std::int64_t reminder = day + 16 * hour;
+    add("Termin", reminder);
+    // The calendar is watched: the store serves the new item once its watch has read it, and
+    // its change notice reloads the table; the test's own table is built after both.
+    ASSERT_TRUE(wt::pumpUntil([&] { return load(day) == 1; }));
+    wt::pumpFor(300);
+    ASSERT_EQ(load(day), 1);
+    pass(reminder);
+    EXPECT_EQ(shown(1), Lines{"Appointment: Termin"});
+}
+
+// A store whose calls from the clock's thread return only once the main thread has dispatched
+// a message, as a call marshalled to the thread that opened the store.
+class CalendarWithMarshalledCalls : public Calendar {
+protected:
+    void configureKit() override { kit::setSetting(L"ForeignThreadCalls", "marshal"); }
+    void TearDown() override {
+        Calendar::TearDown();
+        kit::setSetting(L"ForeignThreadCalls", {});
+    }
+};
+
+TEST_F(CalendarWithMarshalledCalls, AReloadWhileTheClockIsInsideAStoreCallCompletes) {
+    const std::int64_t now = std::time(nullptr);
+    add("Due", now + 5);
+    loadCalendar();
+    ASSERT_NE(app->reminderThread, nullptr);
+    // Without dispatching: the clock's first pass, 20 s after its start, opens the due item
+    // and waits in that call for this thread.
+    Sleep(23000);
+    EXPECT_TRUE(wt::reminderWindows(self).empty());
+    const ULONGLONG before = GetTickCount64();
+    reloadCalendar();
+    EXPECT_LT(GetTickCount64() - before, 3000u);
+    EXPECT_EQ(shown(1), Lines{"Appointment: Due"}) << "the clock's call went through, once";
+}
+
+TEST_F(CalendarWithoutNameListing, AnAppointmentStillRemindsOnceWithItsLocationAndTime) {
+    wt::TraceRecorder trace;
+    const std::int64_t reminder = day + 11 * hour + 5 * minute;
+    add("Review", reminder, "-05:00", "Room 7");
+    ASSERT_EQ(load(day), 1);
+    EXPECT_TRUE(trace.saw("Tavinel: IMAPIProp::GetNamesFromIDs failed: 0x80040102\n"));
+    pass(reminder);
+    pass(reminder + 20);
+    const auto windows = wt::waitForReminders(self, 1);
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(wt::reminderLines(windows[0]).location, "Location: Room 7");
+    EXPECT_EQ(wt::reminderLines(windows[0]).date, wt::expectedDateLine(reminder, -5 * hour));
+    EXPECT_EQ(shown(1).size(), 1u);
+}
+
+TEST_F(Calendar, CalendarLoadingTracesItsFailedCalls) {
+    add("Traced", day + 10 * hour);
+    for (const char* call : {"IMAPITable::Restrict", "IMAPITable::QueryRows"}) {
+        wt::TraceRecorder trace;
+        kit.store.setFaults(std::string(call) + "#1=0x80004005");
+        EXPECT_EQ(load(day), 0) << call;
+        EXPECT_TRUE(trace.saw(std::string("Tavinel: ") + call + " failed: 0x80004005\n")) << call;
+    }
+    kit.store.setFaults({});
+    EXPECT_EQ(load(day), 1);
 }
 
 } // namespace

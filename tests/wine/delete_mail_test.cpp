@@ -2,6 +2,7 @@
 // thread, and what the store, the history and the display hold afterwards.
 #include "app/app_state.h"
 #include "mail/mail_display.h"
+#include "mail/new_mail.h"
 #include "mail_fixture.h"
 #include "res/resource.h"
 #include "window/history.h"
@@ -205,6 +206,8 @@ TEST_F(DeleteMail, RefusedByTheStoreTheMailStaysAndTheUserIsTold) {
     }
 }
 
+// The store defers the lookup of a message opened with MAPI_DEFERRED_ERRORS, as real stores
+// do: only an answer that cannot be deferred tells that the mail is gone.
 TEST_F(DeleteMail, MailGoneAlreadyLeavesTheHistorySilently) {
     arrive("a@example.org", "first");
     const std::string second = arrive("b@example.org", "deleted elsewhere");
@@ -212,6 +215,127 @@ TEST_F(DeleteMail, MailGoneAlreadyLeavesTheHistorySilently) {
     EXPECT_TRUE(runDelete().empty());
     EXPECT_EQ(historySubjects(), Subjects{"first"});
     EXPECT_EQ(mail.subjectLine(), "first");
+    // Each way a store may say so; the delete itself failing as it would for a gone mail.
+    for (const char* gone : {"0x80040107", "0x8004010A"}) { // invalid identifier, object deleted
+        SCOPED_TRACE(gone);
+        arrive("c@example.org", "said gone");
+        mail.store.setFaults(std::string("IMAPIFolder::DeleteMessages#1=0x80004005; "
+                                         "IMessage::GetProps#1=") +
+                             gone);
+        EXPECT_TRUE(runDelete().empty());
+        mail.store.setFaults({});
+        EXPECT_EQ(historySubjects(), Subjects{"first"});
+    }
+}
+
+// A store that delivers notifications inside its own calls (OpenEntry, DeleteMessages with
+// its dialog): a mail waiting when the program calls it arrives in the middle of the work.
+// The test holds the store's notices back from this thread's message loop so that they wait.
+class HeldNotifications {
+public:
+    HeldNotifications() {
+        held = 0;
+        hook_ = SetWindowsHookExA(WH_GETMESSAGE, &swallow, nullptr, GetCurrentThreadId());
+    }
+    ~HeldNotifications() { UnhookWindowsHookEx(hook_); }
+    static inline std::atomic<int> held{0};
+
+private:
+    static LRESULT CALLBACK swallow(int code, WPARAM removing, LPARAM message) {
+        auto* msg = reinterpret_cast<MSG*>(message);
+        char className[64] = "";
+        if (code == HC_ACTION && removing == PM_REMOVE && msg->message == WM_APP + 1 &&
+            GetClassNameA(msg->hwnd, className, sizeof className) &&
+            std::string(className) == "MaildirMapiNotifications") {
+            msg->message = WM_NULL; // the store's notices now wait for its next call
+            ++held;
+        }
+        return CallNextHookEx(nullptr, code, removing, message);
+    }
+    HHOOK hook_;
+};
+
+class DeleteMailWhileCallsDeliver : public DeleteMail {
+protected:
+    void SetUp() override {
+        mail.store.setNotifyInCalls(true);
+        DeleteMail::SetUp();
+    }
+};
+
+TEST_F(DeleteMailWhileCallsDeliver, MailWaitingWhenConfirmedKeepsItsLineAndIsShown) {
+    const std::string first = arrive("a@example.org", "first");
+    const std::string doomed = arrive("b@example.org", "to delete");
+    std::string waiting;
+    {
+        HeldNotifications hold;
+        runDelete(IDYES, [&] {
+            waiting = mail.deliver("c@example.org", "waiting");
+            wt::pumpUntil([] { return HeldNotifications::held > 0; }, 15000);
+        });
+    }
+    EXPECT_FALSE(inStore(doomed));
+    EXPECT_TRUE(inStore(waiting));
+    EXPECT_TRUE(inStore(first));
+    EXPECT_EQ(historySubjects(), (Subjects{"waiting", "first"}));
+    EXPECT_EQ(mail.subjectLine(), "waiting");
+    EXPECT_EQ(mail.currentEntryId(), mail.messageId(waiting));
+}
+
+TEST_F(DeleteMailWhileCallsDeliver, ClickOnAGoneMailWhileOneWaitsRemovesOnlyTheGoneLine) {
+    const std::string gone = arrive("a@example.org", "gone");
+    arrive("b@example.org", "kept");
+    ASSERT_TRUE(mail.files.deleteMessage(mail.inbox, gone));
+    wt::pumpFor(500); // its notice is not the one held
+    HeldNotifications hold;
+    mail.deliver("c@example.org", "waiting");
+    ASSERT_TRUE(wt::pumpUntil([] { return HeldNotifications::held > 0; }, 15000));
+    clickHistoryLine(1);
+    EXPECT_EQ(historySubjects(), (Subjects{"waiting", "kept"}));
+}
+
+// A store that calls the sinks on its own thread: a burst of mails while Delete and clicks in
+// the history run. Every mail is handled on the window's thread, once.
+std::atomic<int> announced{0}, announcedElsewhere{0};
+DWORD windowThread = 0;
+void WINAPI countingClock(LPSYSTEMTIME time) {
+    ++announced; // read once for each mail announced
+    if (GetCurrentThreadId() != windowThread)
+        ++announcedElsewhere;
+    GetLocalTime(time);
+}
+
+class DeleteMailOnStoreThread : public DeleteMail {
+protected:
+    void SetUp() override {
+        mail.store.setNotifications("watcher");
+        DeleteMail::SetUp();
+    }
+};
+
+TEST_F(DeleteMailOnStoreThread, BurstDuringDeleteAndClicksIsAnnouncedOnceEachOnTheWindowsThread) {
+    arrive("a@example.org", "before the burst");
+    announced = 0;
+    announcedElsewhere = 0;
+    windowThread = GetCurrentThreadId();
+    readLocalTime = &countingClock;
+    constexpr int rounds = 50, burst = 4;
+    for (int round = 0; round < rounds; ++round) {
+        std::thread store([&] {
+            for (int i = 0; i < burst; ++i)
+                mail.deliver("b@example.org", "burst " + std::to_string(round * burst + i));
+        });
+        runDelete();
+        clickHistoryLine(1);
+        clickHistoryLine(0);
+        store.join();
+        ASSERT_TRUE(wt::pumpUntil([&] { return announced == (round + 1) * burst; }, 15000))
+            << "round " << round << ": " << announced << " announced";
+    }
+    wt::pumpFor(300);
+    readLocalTime = &GetLocalTime;
+    EXPECT_EQ(announced, rounds * burst) << "each mail once";
+    EXPECT_EQ(announcedElsewhere, 0);
 }
 
 } // namespace

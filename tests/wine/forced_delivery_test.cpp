@@ -188,9 +188,24 @@ TEST_F(RunningProgram, ShowsMailFromADropWithinOneIntervalAndOnce) {
     EXPECT_EQ(store.files.messages(store.inbox).size(), 1u);
 }
 
+// A wait that does not count the time asleep would leave the mail in the drop for a whole
+// interval after the computer resumes.
+TEST_F(RunningProgram, ResumeFromSleepFetchesAtOnce) {
+    key.setNumber("MSMailServer", 1);
+    key.setNumber("MSMailServerTime", 100); // ten minutes
+    start();
+    fetch(drops.home, "1700000000.E.fetcher", "Fetched on waking");
+    wt::pumpFor(1000);
+    ASSERT_NE(subject(), "Fetched on waking");
+    PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_TRUE(wt::pumpUntil([&] { return subject() == "Fetched on waking"; }, 5000));
+    EXPECT_EQ(count(drops.home / "new"), 0u);
+}
+
 TEST_F(RunningProgram, WithTheOptionOffMailStaysInTheDrop) {
     start();
     fetch(drops.home, "1700000000.D.fetcher", "Left waiting");
+    PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0); // fetches nothing either
     wt::pumpFor(intervalMs + 2000);
     EXPECT_EQ(count(drops.home / "new"), 1u);
     EXPECT_NE(subject(), "Left waiting");

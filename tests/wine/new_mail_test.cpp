@@ -6,38 +6,21 @@
 #include "mail/mail_message.h"
 #include "mail/new_mail.h"
 #include "mail/notification_text.h"
+#include "mail/tray_icon.h"
 #include "mail_fixture.h"
 #include "res/resource.h"
 #include "window/history.h"
+#include "trace_recorder.h"
 #include "wine_test.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <mapiguid.h>
 #include <mapix.h>
 
 #include <algorithm>
 
 namespace {
-
-// The failure trace's lines while it lives.
-class TraceRecorder {
-public:
-    TraceRecorder() {
-        lines().clear();
-        traceOutput = &record;
-    }
-    ~TraceRecorder() { traceOutput = &OutputDebugStringA; }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> seen;
-        return seen;
-    }
-    bool saw(const std::string& line) const {
-        return std::find(lines().begin(), lines().end(), line) != lines().end();
-    }
-
-private:
-    static void WINAPI record(LPCSTR line) { lines().push_back(line); }
-};
 
 class NewMail : public ::testing::Test {
 protected:
@@ -143,11 +126,28 @@ TEST_F(NewMail, EveryNewMailOfOneCallIsAnnouncedInOrder) {
     EXPECT_EQ(mail.currentEntryId(), ids[1]);
 }
 
+// COM's identity rule: asked for the interface it is, the sink answers with the same object.
+TEST(AdviseSinkIdentity, AnswersForItsOwnInterfaceWithTheSameObject) {
+    auto* sink = new AdviseSink(nullptr, AdviseSink::mailSink);
+    sink->AddRef();
+    void* unknown = nullptr;
+    void* adviseSink = nullptr;
+    ASSERT_EQ(sink->QueryInterface(IID_IUnknown, &unknown), S_OK);
+    ASSERT_EQ(sink->QueryInterface(IID_IMAPIAdviseSink, &adviseSink), S_OK);
+    EXPECT_EQ(unknown, adviseSink);
+    void* other = &other;
+    EXPECT_EQ(sink->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(sink->Release(), 2u);
+    sink->Release();
+    sink->Release();
+}
+
 // A mail that cannot be read changes nothing: the window, the mail now shown and the history
 // go on agreeing with each other.
 TEST(NewMailFaults, UnreadableMailLeavesWindowIdentifiersAndHistoryAsTheyWere) {
     wt::MailFixture mail;
-    TraceRecorder trace;
+    wt::TraceRecorder trace;
     mail.store.setFaults("IMessage::GetProps#2=0x80004005");
     ASSERT_EQ(mail.start(), 1);
     const std::string first = mail.deliver("first@example.org", "first");
@@ -213,7 +213,7 @@ TEST(LongMail, BodyTheStoreWillNotGiveAtOnceIsReadAsAStream) {
     const std::string preview = readTextStream(&longMail, PR_BODY, bodyCopyLimit);
     EXPECT_EQ(preview, std::string(3000, 'a') + std::string(1089, 'b'));
     StreamedBody refused("never read", MAPI_E_NO_ACCESS);
-    TraceRecorder trace;
+    wt::TraceRecorder trace;
     EXPECT_EQ(readTextStream(&refused, PR_BODY, bodyCopyLimit), "");
     EXPECT_TRUE(trace.saw("Tavinel: IMAPIProp::OpenProperty failed: 0x80070005\n"));
 }
@@ -285,7 +285,7 @@ TEST(MailSession, WatchesTheInboxAndItsDirectSubfoldersOnly) {
 
 TEST(MailSession, AFailedInboxWatchFailsTheStartAndTracesTheCall) {
     wt::MailFixture mail;
-    TraceRecorder trace;
+    wt::TraceRecorder trace;
     mail.store.setFaults("IMsgStore::Advise#1=0x80004005");
     EXPECT_EQ(mail.start(), 0);
     EXPECT_EQ(trace.lines(),
@@ -325,6 +325,41 @@ TEST(MailSession, CalendarOffLooksForNone) {
     EXPECT_EQ(app->calendarFolderId, nullptr);
     EXPECT_EQ(app->calendarFolderIdSize, 0u);
     EXPECT_EQ(app->calendarSink, nullptr);
+}
+
+// After the computer resumes
+
+TEST(Resume, AStoreThatNoLongerAnswersIsTracedAndNamedInTheTrayTip) {
+    wt::MailFixture mail;
+    ASSERT_EQ(mail.start(), 1);
+    wt::TraceRecorder trace;
+    auto tips = [] {
+        std::vector<std::string> seen;
+        for (const wt::TrayCall& call : wt::trayCalls())
+            if (call.data.uFlags & NIF_TIP)
+                seen.push_back(call.data.szTip);
+        return seen;
+    };
+    auto powerEvent = [&](WPARAM event) {
+        wt::clearTrayCalls();
+        SendMessageA(mail.window, WM_POWERBROADCAST, event, 0);
+    };
+    powerEvent(PBT_APMRESUMEAUTOMATIC);
+    EXPECT_TRUE(tips().empty()) << "a store that answers changes nothing";
+
+    mail.store.setFaults("IMsgStore::GetReceiveFolder#1+=0x80040115");
+    powerEvent(PBT_APMSUSPEND);
+    EXPECT_TRUE(trace.lines().empty()) << "only a resume asks";
+    powerEvent(PBT_APMRESUMESUSPEND);
+    EXPECT_EQ(trace.lines(), std::vector<std::string>{
+                                 "Tavinel: IMsgStore::GetReceiveFolder failed: 0x80040115\n"});
+    EXPECT_EQ(tips(), std::vector<std::string>{trayTipStoreSilent});
+    EXPECT_STREQ(trayIconData(mail.window, app->trayIcons[1]).szTip, trayTipStoreSilent)
+        << "the blinking keeps the tip";
+
+    mail.store.setFaults("");
+    powerEvent(PBT_APMRESUMEAUTOMATIC);
+    EXPECT_EQ(tips(), std::vector<std::string>{"Tavinel"}) << "answering again";
 }
 
 // The history

@@ -67,6 +67,13 @@ TEST_F(ReadNow, OpensExactlyTheMailShownEachTimeAndChangesNothing) {
         << "nothing cached: a second reading, a second window";
     EXPECT_TRUE(reader.waitForNoObjects()) << "every reference released";
     EXPECT_TRUE(reader.waitForLine("Logon(missing, missing, missing, missing)"));
+    int localeLines = 0; // every name and call in the user's default locale
+    for (const std::string& line : reader.log())
+        if (line.starts_with("Invoke(") || line.starts_with("GetIDsOfNames(")) {
+            ++localeLines;
+            EXPECT_TRUE(line.ends_with(" locale 0x0400")) << line;
+        }
+    EXPECT_EQ(localeLines, 10) << "two readings of four calls and one name each";
     EXPECT_FALSE(reader.waitForLine(getItemCall(first), 0));
     EXPECT_EQ(wt::listViewCount(history()), 2);
     EXPECT_EQ(control(IDC_SENDER), line);
@@ -75,6 +82,20 @@ TEST_F(ReadNow, OpensExactlyTheMailShownEachTimeAndChangesNothing) {
     PostMessageA(window, WM_COMMAND, ID_READ_WITH_READER, 0);
     EXPECT_TRUE(wt::pumpUntil([&] { return std::filesystem::exists(marker); }))
         << "this command starts the reader whatever the choice";
+}
+
+// A mail client that is starting or shows a dialog turns calls away for a while.
+TEST_F(ReadNow, BusyMailClientRejectingCallsStillOpensTheMail) {
+    start();
+    arrive("Read despite a busy client");
+    reader.setRejectCalls(3);
+    PostMessageA(window, WM_COMMAND, ID_READ_NOW, 0);
+    EXPECT_NE(wt::KitReader::waitForWindow("Read despite a busy client", 15000), nullptr);
+    EXPECT_FALSE(wt::dismissMessageBox(program->id(), 500)) << "no \"No mail to read\"";
+    int rejected = 0;
+    for (const std::string& line : reader.log())
+        rejected += line.starts_with("Busy: call rejected");
+    EXPECT_EQ(rejected, 3);
 }
 
 TEST_F(ReadNow, NoMailToReadWhenNoneIsShownItIsGoneOrTheReaderFails) {

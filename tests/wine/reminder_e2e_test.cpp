@@ -88,6 +88,58 @@ TEST_F(Reminders, ChangesMadeWhileItRunsDecideWhatReminds) {
     EXPECT_EQ(wt::reminderWindows(program->id()).size(), 1u);
 }
 
+// The clock's wait does not count the time asleep: without a pass on resume, a reminder due
+// during the sleep would show up to 20 seconds late.
+TEST_F(Reminders, ResumeFromSleepAnnouncesTheReminderDueMeanwhileAtOnceAndOnce) {
+    key.setNumber("Calendar", 1);
+    const std::int64_t due = now() + 10;
+    add("Standup", due);
+    start();
+    const ULONGLONG clockStarted = GetTickCount64(); // a little after the clock's start
+    ASSERT_LT(now(), due) << "the program started too slowly for this test";
+    wt::pumpUntil([&] { return now() > due; }, 15000);
+    EXPECT_TRUE(wt::reminderWindows(program->id()).empty()) << "the clock waits";
+    PostMessageA(window, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    const ULONGLONG resumed = GetTickCount64();
+    ASSERT_EQ(wt::waitForReminders(program->id(), 1, 15000).size(), 1u);
+    EXPECT_LT(GetTickCount64() - resumed, 3000u);
+    EXPECT_LT(GetTickCount64() - clockStarted, 15000u) << "before the clock's own pass";
+    wt::pumpUntil([&] { return GetTickCount64() - clockStarted > 22000; }, 25000);
+    EXPECT_EQ(wt::reminderWindows(program->id()).size(), 1u) << "the next pass shows no other";
+}
+
+// A sync tool rewriting an unrelated item more often than the clock's pass interval: each
+// rewrite reloads the table, and the reminder must not wait for a quiet moment.
+TEST_F(Reminders, ACalendarRewrittenEveryTwoSecondsStillRemindsOnTimeAndOnce) {
+    key.setNumber("Calendar", 1);
+    const std::string busy = add("Busy", now() + hour);
+    start();
+    const std::int64_t due = now() + 5;
+    add("Standup", due);
+    std::int64_t shownAt = 0;
+    for (int rewrite = 1; now() < due + 30; ++rewrite) {
+        // The program may be reading the file at that moment: replacing it is then refused,
+        // and tried again as a sync tool would.
+        for (int attempt = 0; attempt < 20; ++attempt)
+            try {
+                add("Busy", now() + hour + rewrite * minute, "Room 4", busy);
+                break;
+            } catch (const std::exception&) {
+                Sleep(50);
+            }
+        if (wt::pumpUntil([&] { return !wt::reminderWindows(program->id()).empty(); }, 2000) &&
+            !shownAt)
+            shownAt = now();
+        if (shownAt && now() > shownAt + 6)
+            break; // a few more rewrites after it, for a second window that must not come
+    }
+    ASSERT_NE(shownAt, 0) << "never shown while the calendar kept changing";
+    EXPECT_LE(shownAt, due + 20 + 3) << "a pass at most 20 s after the previous one";
+    const auto windows = wt::reminderWindows(program->id());
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_EQ(wt::reminderLines(windows[0]).appointment, "Appointment: Standup");
+}
+
 TEST_F(Reminders, NothingWhenCalendarRemindersAreOff) {
     add("Dentist", now() + 5);
     start();

@@ -1,11 +1,13 @@
 // The resources linked into tavinel.exe, read back from the executable itself.
 #include "wine_test.h"
 
+#include "mail/tray_icon.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -48,46 +50,67 @@ struct IconGroup {
 
 class IconGroups : public Resources, public ::testing::WithParamInterface<IconGroup> {};
 
-TEST_P(IconGroups, HoldOne32By32ImageIn16Colours) {
+// Images drawn for 16, 20, 24 and 32 pixels: the tray's small size at every common DPI.
+TEST_P(IconGroups, HoldAnImageOfEachSizeIn16Colours) {
     auto group = resource(GetParam().id, RT_GROUP_ICON);
-    ASSERT_GE(group.size(), 6u + 14u);
-    ASSERT_EQ(read<WORD>(group, 4), 1) << "exactly one image";
-    EXPECT_EQ(group[6], 32);             // width
-    EXPECT_EQ(group[7], 32);             // height
-    EXPECT_EQ(group[8], 16);             // colours
-    EXPECT_EQ(read<WORD>(group, 12), 4); // bits per pixel
-    const WORD imageId = read<WORD>(group, 6 + 12);
+    ASSERT_GE(group.size(), 6u);
+    const WORD count = read<WORD>(group, 4);
+    ASSERT_EQ(group.size(), 6u + 14u * count);
+    std::vector<int> sizes;
+    for (WORD k = 0; k < count; ++k) {
+        const size_t entry = 6 + 14 * k;
+        const int size = group[entry];
+        sizes.push_back(size);
+        EXPECT_EQ(group[entry + 1], size);          // square
+        EXPECT_EQ(group[entry + 2], 16);            // colours
+        EXPECT_EQ(read<WORD>(group, entry + 6), 4); // bits per pixel
+        auto image = resource(read<WORD>(group, entry + 12), RT_ICON);
+        const size_t colourStride = (size * 4 + 31) / 32 * 4, maskStride = (size + 31) / 32 * 4;
+        ASSERT_GE(image.size(), 40u + 64 + (colourStride + maskStride) * size) << size;
+        EXPECT_EQ(read<LONG>(image, 4), size);
+        EXPECT_EQ(read<LONG>(image, 8), 2 * size); // colour image and mask
+        EXPECT_EQ(read<WORD>(image, 14), 4);
 
-    auto image = resource(imageId, RT_ICON);
-    ASSERT_GE(image.size(), 40u + 64 + 32 * 16 + 32 * 4);
-    EXPECT_EQ(read<DWORD>(image, 0), 40u);
-    EXPECT_EQ(read<LONG>(image, 4), 32);
-    EXPECT_EQ(read<LONG>(image, 8), 64); // colour image and mask
-    EXPECT_EQ(read<WORD>(image, 14), 4);
-
-    // The AND mask follows the 16 colours and the 4-bit pixels.
-    const size_t maskStart = 40 + 16 * 4 + 32 * 16;
-    int opaque = 0, yellow = 0, black = 0;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            const bool transparent = image[maskStart + y * 4 + x / 8] & (0x80 >> (x % 8));
-            if (transparent)
-                continue;
-            ++opaque;
-            const unsigned char pair = image[40 + 64 + y * 16 + x / 2];
-            const int index = x % 2 ? pair & 0x0F : pair >> 4;
-            const auto* colour = &image[40 + index * 4]; // blue, green, red
-            if (colour[2] > 200 && colour[1] > 200 && colour[0] < 80)
-                ++yellow;
-            if (colour[0] < 40 && colour[1] < 40 && colour[2] < 40)
-                ++black;
+        // The AND mask follows the 16 colours and the 4-bit pixels.
+        const size_t maskStart = 40 + 16 * 4 + colourStride * size;
+        int opaque = 0, yellow = 0, black = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                if (image[maskStart + y * maskStride + x / 8] & (0x80 >> (x % 8)))
+                    continue;
+                ++opaque;
+                const unsigned char pair = image[40 + 64 + y * colourStride + x / 2];
+                const int index = x % 2 ? pair & 0x0F : pair >> 4;
+                const auto* colour = &image[40 + index * 4]; // blue, green, red
+                if (colour[2] > 200 && colour[1] > 200 && colour[0] < 80)
+                    ++yellow;
+                if (colour[0] < 40 && colour[1] < 40 && colour[2] < 40)
+                    ++black;
+            }
+        if (GetParam().envelope) {
+            EXPECT_GT(yellow, size * size / 5) << size << ": a yellow envelope";
+            EXPECT_GT(black, 2 * size) << size << ": with a black outline and flap lines";
+            EXPECT_LT(opaque, size * size) << size << ": on transparent ground";
+        } else {
+            EXPECT_EQ(opaque, 0) << size << ": entirely transparent";
         }
-    if (GetParam().envelope) {
-        EXPECT_GT(yellow, 200) << "a yellow envelope";
-        EXPECT_GT(black, 40) << "with a black outline and flap lines";
-        EXPECT_LT(opaque, 32 * 32) << "on transparent ground";
-    } else {
-        EXPECT_EQ(opaque, 0) << "entirely transparent";
+    }
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<int>{16, 20, 24, 32}));
+}
+
+TEST(TrayIcons, AreLoadedAtTheSmallIconSize) {
+    HICON icons[4] = {};
+    loadTrayIcons(GetModuleHandleA(nullptr), icons);
+    for (HICON icon : icons) {
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bitmap{};
+        GetObjectA(info.hbmMask, sizeof bitmap, &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXSMICON));
+        DeleteObject(info.hbmMask);
+        if (info.hbmColor)
+            DeleteObject(info.hbmColor);
     }
 }
 

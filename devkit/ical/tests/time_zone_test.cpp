@@ -62,11 +62,19 @@ TEST(TimeZone, ComponentsWithoutUsableObservancesAreRefused) {
     EXPECT_FALSE(TimeZone::fromComponent(components[0]));
 }
 
-TEST(TimeZone, Descriptions) {
-    EXPECT_EQ(describeZone(3600, "Europe/Berlin"), "(GMT+01:00) Europe/Berlin");
-    EXPECT_EQ(describeZone(-(3 * 3600 + 1800), "America/St_Johns"), "(GMT-03:30) America/St_Johns");
-    EXPECT_EQ(describeZone(5 * 3600 + 1800, "Asia/Kolkata"), "(GMT+05:30) Asia/Kolkata");
-    EXPECT_EQ(describeZone(0, "Europe/London"), "(GMT) Europe/London");
+TEST(TimeZone, DescriptionsAsWindowsWritesThem) {
+    EXPECT_EQ(describeZone(3600, "Europe/Berlin"),
+              "(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna");
+    EXPECT_EQ(describeZone(3600, "w. europe standard time"),
+              "(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna");
+    EXPECT_EQ(describeZone(-(3 * 3600 + 1800), "America/St_Johns"), "(UTC-03:30) Newfoundland");
+    EXPECT_EQ(describeZone(5 * 3600 + 1800, "Asia/Kolkata"),
+              "(UTC+05:30) Chennai, Kolkata, Mumbai, New Delhi");
+    EXPECT_EQ(describeZone(0, "Europe/London"), "(UTC+00:00) Dublin, Edinburgh, Lisbon, London");
+    EXPECT_EQ(describeZone(0, "UTC"), "(UTC) Coordinated Universal Time");
+    // A zone Windows does not know, or a known name with another offset: the offset and the id.
+    EXPECT_EQ(describeZone(-3 * 3600, "America/Sao_Paulo"), "(UTC-03:00) America/Sao_Paulo");
+    EXPECT_EQ(describeZone(7200, "Europe/Berlin"), "(UTC+02:00) Europe/Berlin");
 }
 
 } // namespace

@@ -15,6 +15,39 @@ std::int64_t utc(int year, int month, int day, int hour, int minute) {
     return ical::daysFromCivil(year, month, day) * ical::kSecondsPerDay + hour * 3600 + minute * 60;
 }
 
+TEST(KnownZones, StandardOffsetAndRulesAsWindowsKeepsThem) {
+    const auto berlin = knownZone("Europe/Berlin");
+    ASSERT_TRUE(berlin);
+    const std::int64_t july = utc(2027, 7, 15, 0, 0);
+    EXPECT_EQ(berlin->offsetAt(july), 7200);
+    EXPECT_EQ(berlin->standardOffsetAt(july), 3600);
+    const ical::WindowsZoneRules rules = berlin->windowsRules(july);
+    EXPECT_EQ(rules.bias, -60);
+    EXPECT_EQ(rules.standardBias, 0);
+    EXPECT_EQ(rules.daylightBias, -60);
+    // The last Sunday of October at 03:00, of March at 02:00, every year.
+    const ical::TransitionDate october = rules.standardDate, march = rules.daylightDate;
+    EXPECT_EQ((std::vector<int>{october.year, october.month, october.weekday, october.day,
+                                october.hour, october.minute}),
+              (std::vector<int>{0, 10, 0, 5, 3, 0}));
+    EXPECT_EQ((std::vector<int>{march.year, march.month, march.weekday, march.day, march.hour,
+                                march.minute}),
+              (std::vector<int>{0, 3, 0, 5, 2, 0}));
+
+    const auto newYork = knownZone("America/New_York");
+    ASSERT_TRUE(newYork);
+    const ical::WindowsZoneRules east = newYork->windowsRules(july);
+    EXPECT_EQ(east.bias, 300);
+    EXPECT_EQ(east.standardDate.month, 11);
+    EXPECT_EQ(east.standardDate.day, 1);
+    EXPECT_EQ(east.daylightDate.day, 2);
+
+    const ical::WindowsZoneRules kolkata = knownZone("Asia/Kolkata")->windowsRules(july);
+    EXPECT_EQ(kolkata.bias, -330);
+    EXPECT_EQ(kolkata.standardDate.month, 0);
+    EXPECT_EQ(kolkata.daylightDate.month, 0);
+}
+
 class Calendar : public ::testing::Test {
 protected:
     void SetUp() override { store.createStandardLayout(); }
@@ -121,7 +154,7 @@ TEST_F(Calendar, TheReminderLingersThenMovesToTheNextOccurrence) {
     reminder = reminderOf(*weekly, alarm + kReminderLinger);
     EXPECT_EQ(reminder.alarm->at, alarm + 7 * ical::kSecondsPerDay);
     EXPECT_EQ(weekly->zoneDescription(*reminder.alarm->event, reminder.alarm->at),
-              "(GMT+01:00) Europe/Berlin");
+              "(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna");
 
     // Once the last alarm has passed it stays, and nothing moves any more.
     add({.summary = "Once", .start = utc(2026, 12, 7, 8, 0), .alarmMinutesBefore = -5}, "once");
@@ -158,6 +191,20 @@ TEST_F(Calendar, AnItemPastItsLimitsIsReportedOnceAndItsNeighboursRemindAsEver) 
     EXPECT_EQ(reported, (std::vector<std::string>{"alarms", "zone"}));
 }
 
+TEST_F(Calendar, AnAlarmSwitchedOffKeepsItsTime) {
+    add({.summary = "Off",
+         .start = utc(2027, 7, 1, 14, 0),
+         .alarmMinutesBefore = 15,
+         .alarmOff = true},
+        "off");
+    add({.summary = "On", .start = utc(2027, 7, 1, 14, 0), .alarmMinutesBefore = 15}, "on");
+    const Reminder off = item("off").reminder;
+    ASSERT_TRUE(off.alarm);
+    EXPECT_EQ(off.alarm->at, utc(2027, 7, 1, 13, 45));
+    EXPECT_TRUE(off.alarm->off);
+    EXPECT_FALSE(item("on").reminder.alarm->off);
+}
+
 TEST_F(Calendar, AppointmentsAreWrittenInTheirZone) {
     // 14:00 UTC in July is 16:00 in Berlin's summer time, 19:30 in Kolkata.
     add({.summary = "Call; \"quoted\", with commas",
@@ -173,7 +220,7 @@ TEST_F(Calendar, AppointmentsAreWrittenInTheirZone) {
     EXPECT_EQ(summer->event().location, "Caf\xc3\xa9 Central");
     EXPECT_EQ(summer->nextAlarm(0)->at, utc(2027, 7, 1, 13, 45));
     EXPECT_EQ(summer->zoneDescription(summer->event(), utc(2027, 7, 1, 13, 45)),
-              "(GMT+02:00) Europe/Berlin");
+              "(UTC+01:00) Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna");
 
     add({.summary = "Fixed", .start = utc(2027, 7, 1, 14, 0), .zone = "+05:30"}, "fixed");
     EXPECT_EQ(item("fixed").appointment->event().start.wall, utc(2027, 7, 1, 19, 30));

@@ -36,8 +36,8 @@ StoreFixture::StoreFixture(const std::string& faults, const std::string& logon)
 StoreFixture::~StoreFixture() {
     logoff();
     devkit::removeDirectoryTree(files_.root());
-    for (const wchar_t* name :
-         {L"Faults", L"Logon", L"Stores", L"Transports", L"Status", L"ReminderLinger"})
+    for (const wchar_t* name : {L"Faults", L"Logon", L"Stores", L"Transports", L"Status",
+                                L"ReminderLinger", L"Notifications", L"NotifyInCalls"})
         setSetting(name, "");
 }
 
@@ -91,7 +91,7 @@ Ref<IMessage> StoreFixture::openMessage(const Bytes& id) const {
     ULONG type = 0;
     store_->OpenEntry(ULONG(id.size()),
                       reinterpret_cast<ENTRYID*>(const_cast<unsigned char*>(id.data())), nullptr,
-                      MAPI_MODIFY | MAPI_DEFERRED_ERRORS, &type, message.putAs<IUnknown>());
+                      MAPI_MODIFY, &type, message.putAs<IUnknown>());
     return message;
 }
 

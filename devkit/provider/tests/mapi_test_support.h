@@ -78,6 +78,7 @@ public:
     Bytes folderId(const std::string& folder) const;
 
     Ref<IMAPIFolder> openFolder(const Bytes& id) const;
+    // Without deferred errors: a message that is gone, or not served, is refused at once.
     Ref<IMessage> openMessage(const Bytes& id) const;
     // Advise on a folder of the store; the connection, or 0.
     ULONG advise(const std::string& folder, ULONG mask, IMAPIAdviseSink* sink);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -495,6 +496,18 @@ TEST_F(Provider, DeleteMessagesRemovesTheFileOnce) {
     EXPECT_FALSE(fixture.files().findMessage(fixture.inbox(), unique));
     EXPECT_EQ(inbox->DeleteMessages(&list, 0, nullptr, MESSAGE_DIALOG), MAPI_W_PARTIAL_COMPLETION);
     EXPECT_FALSE(fixture.openMessage(id));
+    // As real stores: with deferred errors the gone mail opens, and says so at its first use.
+    Ref<IMessage> deferred;
+    ULONG type = 0;
+    ASSERT_EQ(fixture.store()->OpenEntry(ULONG(id.size()), entry(id), nullptr, MAPI_DEFERRED_ERRORS,
+                                         &type, deferred.putAs<IUnknown>()),
+              S_OK);
+    SizedSPropTagArray(1, tags) = {1, {PR_SUBJECT_A}};
+    ULONG count = 0;
+    SPropValue* values = nullptr;
+    EXPECT_EQ(deferred->GetProps(reinterpret_cast<SPropTagArray*>(&tags), 0, &count, &values),
+              MAPI_E_NOT_FOUND);
+    EXPECT_EQ(values, nullptr);
 }
 
 // Identifiers that must be refused: nothing outside the store is opened or deleted.
@@ -676,6 +689,55 @@ TEST_F(Notifications, UnadviseStopsThemAndGivesTheSinkBack) {
     deliver(fixture, fixture.inbox(), "a@b", "unheard");
     wt::pumpFor(500);
     EXPECT_TRUE(inbox.received.empty());
+}
+
+// A sink that counts the new mails it hears and on which threads; any thread may call it.
+class ThreadCountingSink : public IMAPIAdviseSink {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    STDMETHODIMP_(ULONG) OnNotify(ULONG count, LPNOTIFICATION notifications) override {
+        (GetCurrentThreadId() == home ? here : elsewhere) += count;
+        for (ULONG i = 0; i < count; ++i)
+            lastMessageClass = notifications[i].info.newmail.lpszMessageClass
+                                   ? std::string(notifications[i].info.newmail.lpszMessageClass)
+                                   : "";
+        return S_OK;
+    }
+    const DWORD home = GetCurrentThreadId();
+    std::atomic<ULONG> here{0}, elsewhere{0}, references{1};
+    std::string lastMessageClass; // read once the counts say it is written
+};
+
+// As some real providers do: the store's own thread calls the sinks, message loop or not;
+// HrThisThreadAdviseSink (reached through mapi32, as a program calls it) brings them back.
+TEST(NotificationThreads, WatcherSettingCallsOnTheStoresThreadAndTheForwarderBringsThemHome) {
+    StoreFixture fixture;
+    setSetting(L"Notifications", "watcher");
+    ASSERT_EQ(fixture.logon(), S_OK);
+    using Forward = HRESULT(WINAPI*)(LPMAPIADVISESINK, LPMAPIADVISESINK*);
+    const auto forward = reinterpret_cast<Forward>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"mapi32.dll"), "HrThisThreadAdviseSink@8")));
+    ASSERT_NE(forward, nullptr);
+    ThreadCountingSink direct, forwarded;
+    Ref<IMAPIAdviseSink> forwarder;
+    ASSERT_EQ(forward(&forwarded, forwarder.put()), S_OK);
+    ASSERT_TRUE(forwarder);
+    EXPECT_NE(static_cast<void*>(forwarder.get()), static_cast<void*>(&forwarded));
+    EXPECT_EQ(fixture.advise(fixture.inbox(), fnevNewMail, &direct) != 0, true);
+    EXPECT_EQ(fixture.advise(fixture.inbox(), fnevNewMail, forwarder.get()) != 0, true);
+    for (int i = 0; i < 3; ++i)
+        deliver(fixture, fixture.inbox(), "a@b", "mail " + std::to_string(i));
+    ASSERT_TRUE(wt::pumpUntil([&] { return direct.elsewhere == 3; }, 15000)) << "no loop needed";
+    ASSERT_TRUE(wt::pumpUntil([&] { return forwarded.here == 3; }, 5000));
+    wt::pumpFor(300);
+    EXPECT_EQ(direct.here, 0u);
+    EXPECT_EQ(forwarded.elsewhere, 0u);
+    EXPECT_EQ(forwarded.lastMessageClass, "IPM.Note") << "a copy that outlived the call";
+    fixture.logoff();
+    forwarder.reset();
+    EXPECT_EQ(forwarded.references, 1u) << "the forwarder gave its reference back";
 }
 
 // Object lifetimes and fault injection

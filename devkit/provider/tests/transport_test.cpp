@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <map>
 #include <set>
 
 using namespace kit;
@@ -302,6 +304,219 @@ TEST_F(MailDrops, MessageWhoseNameTheInboxHoldsArrivesUnderAnother) {
                                                     message("unusable name")}));
     EXPECT_TRUE(names(home / "new").empty());
     EXPECT_TRUE(names(home / "cur").empty());
+}
+
+// What a drop may hold: only plain files are taken
+
+// A file elsewhere that a link in a drop leads to: it must stay as it is.
+struct OutsideFile {
+    fs::path file;
+    std::string content;
+    fs::file_time_type written;
+
+    OutsideFile(const fs::path& directory, const std::string& name)
+        : file(directory / name), content(message("private " + name)) {
+        writeFile(file, content);
+        written = fs::last_write_time(file);
+    }
+    bool untouched() const {
+        std::error_code error;
+        return devkit::tryReadFile(file) == content && fs::last_write_time(file, error) == written;
+    }
+};
+
+// For the swap between listing and move, which the flush calls back with each listed message.
+std::function<void(const fs::path&)> onListed;
+void WINAPI listedHook(const wchar_t* file) {
+    if (onListed)
+        onListed(file);
+}
+void setDropHook(void(WINAPI* hook)(const wchar_t*)) {
+    using SetHook = void(WINAPI*)(void(WINAPI*)(const wchar_t*));
+    const auto set = reinterpret_cast<SetHook>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"maildirmapi.dll"), "MaildirSetDropHook")));
+    ASSERT_TRUE(set);
+    set(hook);
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Run on one volume (a rename) and with every rename answering "another volume" (a copy).
+class DropEntries : public MailDrops, public ::testing::WithParamInterface<const char*> {
+protected:
+    DropEntries() {
+        fs::create_directories(outside / "folder");
+        setSetting(L"Faults", std::string(GetParam()));
+    }
+    ~DropEntries() override {
+        onListed = nullptr;
+        setDropHook(nullptr);
+        fixture.logoff();
+        // From the Linux side: Windows calls under Wine remove what a link leads to.
+        for (const fs::path& directory : {home, outside})
+            removeTreeFromLinux(directory);
+    }
+    std::vector<std::string> inboxContents() {
+        std::vector<std::string> contents;
+        for (const auto& file : fixture.files().messages(fixture.inbox()))
+            contents.push_back(devkit::readFile(file.file));
+        std::sort(contents.begin(), contents.end());
+        return contents;
+    }
+
+    const fs::path outside = temporaryStoreRoot(L"drop-outside-");
+};
+
+TEST_P(DropEntries, LinksAreLeftInTheDropAndWhatTheyLeadToIsUntouched) {
+    const OutsideFile linkedNew(outside, "key"), linkedCur(outside, "document");
+    const OutsideFile inFolder(outside / "folder", "inner");
+    ASSERT_TRUE(symlinkFromLinux(linkedNew.file, home / "new" / "1700000001.key.host"));
+    ASSERT_TRUE(symlinkFromLinux(linkedCur.file, home / "cur" / "1700000002.document.host"));
+    ASSERT_TRUE(symlinkFromLinux(outside / "folder", home / "new" / "1700000003.folder.host"));
+    // A link to a file of the drop that is still being written leads inside, to the wrong place.
+    writeFile(home / "tmp" / "1700000004.partial.host", "half a mes");
+    ASSERT_TRUE(
+        symlinkFromLinux(home / "tmp" / "1700000004.partial.host", home / "new" / "1700000004.x"));
+    fetch(home, "1700000005.good.host", message("good"));
+    logon(drops({{L"home", home}}));
+
+    EXPECT_EQ(flush("home"), S_OK);
+    EXPECT_EQ(flush("home"), S_OK);
+
+    EXPECT_EQ(inboxContents(), std::vector<std::string>{message("good")});
+    EXPECT_TRUE(linkedNew.untouched());
+    EXPECT_TRUE(linkedCur.untouched());
+    EXPECT_TRUE(inFolder.untouched());
+    EXPECT_EQ(devkit::tryReadFile(home / "tmp" / "1700000004.partial.host"), "half a mes");
+    EXPECT_EQ(names(home / "new"),
+              (std::vector<std::string>{"1700000001.key.host", "1700000003.folder.host",
+                                        "1700000004.x"}));
+    EXPECT_EQ(names(home / "cur"), std::vector<std::string>{"1700000002.document.host"});
+    const std::string trace = failureTrace();
+    for (const fs::path& link :
+         {home / "new" / "1700000001.key.host", home / "cur" / "1700000002.document.host",
+          home / "new" / "1700000003.folder.host", home / "new" / "1700000004.x"})
+        EXPECT_EQ(occurrences(trace, link.string()), 1u) << link << " is named once\n" << trace;
+    EXPECT_EQ(occurrences(trace, "good"), 0u);
+}
+
+TEST_P(DropEntries, FileSwappedBetweenListingAndMoveIsNotFollowed) {
+    const OutsideFile target(outside, "key");
+    fetch(home, "1700000001.swapped.host", message("swapped for a link"));
+    fetch(home, "1700000002.replaced.host", message("replaced by another file"));
+    fetch(home, "1700000003.kept.host", message("kept"));
+    logon(drops({{L"home", home}}));
+    setDropHook(listedHook);
+    onListed = [&](const fs::path& file) {
+        if (file.filename() == "1700000001.swapped.host") {
+            fs::remove(file);
+            EXPECT_TRUE(symlinkFromLinux(target.file, file));
+        } else if (file.filename() == "1700000002.replaced.host") {
+            writeFile(home / "tmp" / "other", message("another file, same name"));
+            fs::rename(home / "tmp" / "other", file);
+        }
+    };
+
+    EXPECT_EQ(flush("home"), S_OK);
+    EXPECT_EQ(inboxContents(), std::vector<std::string>{message("kept")});
+    EXPECT_EQ(names(home / "new"),
+              (std::vector<std::string>{"1700000001.swapped.host", "1700000002.replaced.host"}));
+    onListed = nullptr;
+    EXPECT_EQ(flush("home"), S_OK) << "the file that replaced another moves at the next pass";
+    EXPECT_EQ(inboxContents(),
+              (std::vector<std::string>{message("another file, same name"), message("kept")}));
+    EXPECT_EQ(names(home / "new"), std::vector<std::string>{"1700000001.swapped.host"});
+    EXPECT_TRUE(target.untouched());
+}
+
+TEST_P(DropEntries, NameWindowsCannotOpenIsDeliveredOnce) {
+    writeFile(outside / "starred", message("starred"));
+    ASSERT_TRUE(copyFromLinux(outside / "starred", home / "new", "a*b"));
+    logon(drops({{L"home", home}}));
+    EXPECT_EQ(flush("home"), S_OK);
+    EXPECT_EQ(flush("home"), S_OK);
+    EXPECT_EQ(inboxContents(), std::vector<std::string>{message("starred")});
+    EXPECT_TRUE(names(home / "new").empty());
+}
+
+TEST_P(DropEntries, UploadNeitherTakesNorWritesThroughLinks) {
+    bool existed = false;
+    fixture.files().createFolder("IPM_SUBTREE", "Outbox", existed);
+    const std::string reply = fixture.files().deliver("IPM_SUBTREE/Outbox", message("reply"));
+    const OutsideFile linked(outside, "key");
+    const fs::path outboxNew = fixture.files().directory("IPM_SUBTREE/Outbox") / "new";
+    ASSERT_TRUE(symlinkFromLinux(linked.file, outboxNew / "1700000001.key.host"));
+    // A second drop whose outgoing side leads elsewhere.
+    for (const char* sub : {"tmp", "new", "cur"})
+        fs::remove(work / sub);
+    ASSERT_TRUE(symlinkFromLinux(outside / "folder", work / "outgoing"));
+    logon(drops({{L"home", home}, {L"work", work}}));
+
+    EXPECT_EQ(flush("work", FLUSH_UPLOAD), MAPI_E_NO_ACCESS);
+    EXPECT_EQ(flush("home", FLUSH_UPLOAD), S_OK);
+    EXPECT_EQ(names(home / "outgoing"), std::vector<std::string>{reply});
+    EXPECT_TRUE(names(outside / "folder").empty());
+    EXPECT_TRUE(names(work).size() == 1u) << "nothing made in the refused drop";
+    EXPECT_EQ(names(outboxNew), std::vector<std::string>{"1700000001.key.host"});
+    EXPECT_TRUE(linked.untouched());
+    removeTreeFromLinux(work);
+    removeTreeFromLinux(outboxNew / "1700000001.key.host");
+}
+
+INSTANTIATE_TEST_SUITE_P(OnOneVolume, DropEntries, ::testing::Values(""));
+INSTANTIATE_TEST_SUITE_P(AcrossVolumes, DropEntries,
+                         ::testing::Values("MailDrop::Rename#1+=0x80070011"));
+
+// Every file of a directory tree, with its content.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(root, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error))
+        files[it->path().lexically_relative(root).string()] =
+            it->is_directory() ? "(folder)" : devkit::tryReadFile(it->path()).value_or("?");
+    return files;
+}
+
+TEST_F(MailDrops, DropThatIsTheStoreIsRefusedAndTheStoreLeftAsItIs) {
+    fixture.files().deliver(fixture.inbox(), message("in the Inbox"));
+    const fs::path calendar = fixture.files().directory("IPM_SUBTREE/Calendar");
+    writeFile(calendar / "meeting.ics", "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n");
+    fs::remove(work / "new");
+    ASSERT_TRUE(symlinkFromLinux(inboxDir("new"), work / "new"));
+    fetch(home, "1700000001.home", message("from home"));
+    logon(drops({{L"inbox", fixture.files().directory(fixture.inbox())},
+                 {L"calendar", calendar},
+                 {L"root", fixture.files().root()},
+                 {L"linked", work},
+                 {L"home", home}}));
+    const auto before = snapshot(fixture.files().root());
+
+    for (const StatusRow& row : statusRows()) {
+        if (row.type == MAPI_TRANSPORT_PROVIDER) {
+            EXPECT_EQ(row.code, LONG(row.name == "home" ? STATUS_AVAILABLE : STATUS_FAILURE))
+                << row.name;
+        }
+    }
+    for (const char* refused : {"inbox", "calendar", "root", "linked"})
+        EXPECT_EQ(flush(refused), MAPI_E_NO_ACCESS) << refused;
+    EXPECT_EQ(flush("Spooler"), MAPI_E_NO_ACCESS) << "the good drop is flushed all the same";
+
+    auto after = snapshot(fixture.files().root());
+    EXPECT_EQ(after.erase("IPM_SUBTREE\\Inbox\\new\\1700000001.home"), 1u);
+    EXPECT_EQ(after, before);
+    const std::string trace = failureTrace();
+    EXPECT_NE(trace.find("mail drop calendar refused, it lies inside the store"), std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("mail drop linked refused, its new/ leads into the store"),
+              std::string::npos)
+        << trace;
+    removeTreeFromLinux(work);
 }
 
 // Run by the next test in a process of its own: logs on to the same store and flushes every

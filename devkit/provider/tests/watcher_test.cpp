@@ -149,10 +149,12 @@ TEST(Watcher, MailDeliveredWhileFoldersAreRegisteredIsAnnouncedOnceIfAfterNeverI
     std::array<std::atomic<bool>, folders> registered{};
     std::atomic<bool> stop = false;
     std::vector<std::pair<std::string, bool>> delivered; // folder/unique, after its registration
+    std::atomic<int> deliveredAfter = 0;
     std::thread deliverer([&] {
         for (int i = 0; !stop; i = (i + 1) % folders) {
             const bool after = registered[i];
             delivered.emplace_back(paths[i] + "/" + fixture.deliver(paths[i], "x"), after);
+            deliveredAfter += after;
             Sleep(1);
         }
     });
@@ -161,7 +163,9 @@ TEST(Watcher, MailDeliveredWhileFoldersAreRegisteredIsAnnouncedOnceIfAfterNeverI
         ASSERT_NE(fixture.advise(paths[i], allEvents, &sink), 0u);
         registered[i] = true;
     }
-    Sleep(100);
+    // Every folder gets mail after its registration, however slowly a loaded machine delivers.
+    for (int waited = 0; deliveredAfter <= 2 * folders && waited < 10000; waited += 10)
+        Sleep(10);
     stop = true;
     deliverer.join();
 

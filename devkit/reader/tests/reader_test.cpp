@@ -155,13 +155,19 @@ TEST_F(Reader, DisplayOpensTheMessageInAWindowAndBringsAnOpenOneForward) {
     EXPECT_EQ(wt::controlText(window, reader::fieldBody), "Shall we meet\r\nat noon?");
 
     ASSERT_TRUE(reader.waitForNoObjects()) << "every reference released";
-    const auto log = reader.log();
-    const std::vector<std::string> calls(log.begin() + 1, log.begin() + 5);
-    EXPECT_EQ(calls, (std::vector<std::string>{"GetNamespace(\"MAPI\")",
+    std::vector<std::string> calls, locales;
+    for (const std::string& line : reader.log())
+        (line.starts_with("Invoke(") || line.starts_with("GetIDsOfNames(") ? locales : calls)
+            .push_back(line);
+    const std::vector<std::string> first(calls.begin() + 1, calls.begin() + 5);
+    EXPECT_EQ(first, (std::vector<std::string>{"GetNamespace(\"MAPI\")",
                                                "Logon(missing, missing, missing, missing)",
                                                "GetItemFromID(\"" + entryText(unique) + "\", \"" +
                                                    storeText() + "\") -> MailItem",
                                                "Display() -> window \"Lunch at noon?\""}));
+    ASSERT_GE(locales.size(), 4u);
+    EXPECT_EQ(locales[0], "Invoke(0x110) locale 0x0400");
+    EXPECT_EQ(locales[3], "GetIDsOfNames(\"dISPLAY\") locale 0x0400");
 }
 
 // A FIFO blocks whoever reads it until a writer comes; a message swapped for a link after the
