@@ -230,6 +230,17 @@ std::optional<std::string> tryReadFile(const fs::path& file) {
 
 namespace {
 
+constexpr std::size_t kReadChunk = 65536;
+
+// Sizes the buffer for a file, read into in place: a large file is neither copied nor grown
+// while it is read. Room for a file that grows meanwhile is reserved, not touched.
+void sizeFor(std::string& content, std::uint64_t size) {
+    const std::size_t expected = std::size_t(std::min<std::uint64_t>(size, 64 << 20));
+    content.clear();
+    content.reserve(expected + kReadChunk);
+    content.resize(expected);
+}
+
 std::mutex hookLock;
 std::function<void(const fs::path&)> betweenCheckAndRead;
 
@@ -252,6 +263,14 @@ void setBetweenCheckAndRead(std::function<void(const fs::path&)> hook) {
 
 std::optional<std::string> MaildirStore::readInside(const fs::path& file,
                                                     FileIdentity* identity) const {
+    std::string content;
+    if (!readInside(file, content, identity))
+        return std::nullopt;
+    return content;
+}
+
+bool MaildirStore::readInside(const fs::path& file, std::string& content, FileIdentity* identity,
+                              std::uint64_t most) const {
 #ifdef _WIN32
     HANDLE handle = INVALID_HANDLE_VALUE;
     // A writer on Windows may still hold the file for a moment after renaming it into place.
@@ -264,7 +283,7 @@ std::optional<std::string> MaildirStore::readInside(const fs::path& file,
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (handle == INVALID_HANDLE_VALUE)
-        return std::nullopt;
+        return false;
     struct Closer {
         HANDLE handle;
         ~Closer() { CloseHandle(handle); }
@@ -274,25 +293,32 @@ std::optional<std::string> MaildirStore::readInside(const fs::path& file,
     if (GetFileType(handle) != FILE_TYPE_DISK ||
         !GetFileInformationByHandle(handle, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !leadsInside(handle))
-        return std::nullopt;
+        return false;
+    const std::uint64_t size =
+        std::uint64_t(information.nFileSizeHigh) << 32 | information.nFileSizeLow;
+    if (size > most)
+        return false;
     if (identity)
         *identity = {information.dwVolumeSerialNumber,
                      std::uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow};
     callBetweenCheckAndRead(file);
-    std::string content;
-    char buffer[65536];
-    for (;;) {
+    sizeFor(content, size);
+    for (std::size_t got = 0;;) {
+        if (got == content.size())
+            content.resize(got + kReadChunk); // it grew since
         DWORD read = 0;
-        if (!ReadFile(handle, buffer, sizeof buffer, &read, nullptr))
-            return std::nullopt;
-        if (read == 0)
-            return content;
-        content.append(buffer, read);
+        if (!ReadFile(handle, content.data() + got, DWORD(content.size() - got), &read, nullptr))
+            return false;
+        got += read;
+        if (read == 0 || got > most) {
+            content.resize(got);
+            return got <= most;
+        }
     }
 #else
     const int descriptor = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
-        return std::nullopt;
+        return false;
     struct Closer {
         int descriptor;
         ~Closer() { ::close(descriptor); }
@@ -301,20 +327,23 @@ std::optional<std::string> MaildirStore::readInside(const fs::path& file,
     std::error_code error;
     const fs::path opened = fs::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error);
     if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || error ||
-        !leadsInside(opened))
-        return std::nullopt;
+        !leadsInside(opened) || std::uint64_t(status.st_size) > most)
+        return false;
     if (identity)
         *identity = {std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
     callBetweenCheckAndRead(file);
-    std::string content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t read = ::read(descriptor, buffer, sizeof buffer);
+    sizeFor(content, std::uint64_t(status.st_size));
+    for (std::size_t got = 0;;) {
+        if (got == content.size())
+            content.resize(got + kReadChunk); // it grew since
+        const ssize_t read = ::read(descriptor, content.data() + got, content.size() - got);
         if (read < 0)
-            return std::nullopt;
-        if (read == 0)
-            return content;
-        content.append(buffer, std::size_t(read));
+            return false;
+        got += std::size_t(read);
+        if (read == 0 || got > most) {
+            content.resize(got);
+            return got <= most;
+        }
     }
 #endif
 }
