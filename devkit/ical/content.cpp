@@ -95,46 +95,57 @@ private:
     bool started_ = false;
 };
 
+constexpr std::size_t npos = std::string_view::npos;
+// Longer names are never kept when a selection is given.
+constexpr std::size_t kLongestKeptName = 64;
+
 bool selected(std::span<const std::string_view> names, std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// Reads "NAME;PARAM=a,\"b;c\"" and the ':' of a content line into `out`, names in upper case.
-// The length of the name and of the parameters; false when the line is not a content line.
-bool readHead(Lines& lines, char* out, std::size_t& nameLength, std::size_t& parametersLength) {
+// Reads a name (letters, digits and '-') into `out` in upper case, writing at most `room`
+// characters; its whole length.
+std::size_t readName(Lines& lines, char* out, std::size_t room) {
     std::size_t n = 0;
-    auto name = [&] {
-        const std::size_t start = n;
-        while (lines.more() && isNameChar(lines.peek())) {
-            out[n++] = upper(lines.peek());
-            lines.advance();
-        }
-        return n > start;
+    for (; lines.more() && isNameChar(lines.peek()); ++n, lines.advance())
+        if (n < room)
+            out[n] = upper(lines.peek());
+    return n;
+}
+
+// Reads the parameters of a content line (";PARAM=a,\"b;c\"...") and its ':', into `out`
+// (names in upper case) unless it is null; false when the line is not a content line.
+bool readParameters(Lines& lines, char* out, std::size_t& length) {
+    std::size_t n = 0;
+    const std::size_t room = out ? std::string_view::npos : 0;
+    auto put = [&](char c) {
+        if (out)
+            out[n] = c;
+        ++n;
     };
-    if (!name())
-        return false;
-    nameLength = n;
     while (lines.more() && lines.peek() == ';') {
-        out[n++] = ';';
+        put(';');
         lines.advance();
-        if (!name() || !lines.more() || lines.peek() != '=')
+        const std::size_t name = readName(lines, out ? out + n : nullptr, room);
+        n += name;
+        if (name == 0 || !lines.more() || lines.peek() != '=')
             return false;
         do {
-            out[n++] = lines.peek(); // '=' or ','
+            put(lines.peek()); // '=' or ','
             lines.advance();
             if (lines.more() && lines.peek() == '"') {
                 do {
-                    out[n++] = lines.peek();
+                    put(lines.peek());
                     lines.advance();
                     if (!lines.more())
                         return false;
                 } while (lines.peek() != '"');
-                out[n++] = '"';
+                put('"');
                 lines.advance();
             } else {
                 while (lines.more() && lines.peek() != ',' && lines.peek() != ';' &&
                        lines.peek() != ':' && lines.peek() != '"') {
-                    out[n++] = lines.peek();
+                    put(lines.peek());
                     lines.advance();
                 }
             }
@@ -143,7 +154,7 @@ bool readHead(Lines& lines, char* out, std::size_t& nameLength, std::size_t& par
     if (!lines.more() || lines.peek() != ':')
         return false;
     lines.advance();
-    parametersLength = n - nameLength;
+    length = out ? n : 0;
     return true;
 }
 
@@ -226,14 +237,23 @@ bool Document::parse(std::string_view text, std::string& error, const Selection*
             return false;
         }
         char* const out = buffer + used;
-        std::size_t nameLength = 0, parametersLength = 0;
-        if (!readHead(lines, out, nameLength, parametersLength)) {
+        // Of a name longer than any selected one, only its start is written: it is kept by
+        // no one, and neither BEGIN nor END.
+        const std::size_t nameLength = readName(lines, out, keep ? kLongestKeptName : npos);
+        const std::string_view name(out, std::min(nameLength, keep ? kLongestKeptName : npos));
+        const bool component = name == "BEGIN" || name == "END";
+        const bool keeping =
+            component || (!open.empty() && open.back().kept && nameLength == name.size() &&
+                          (!keep || selected(keep->properties, name)));
+        std::size_t parametersLength = 0;
+        if (nameLength == 0 ||
+            !readParameters(lines, keeping && !component ? out + name.size() : nullptr,
+                            parametersLength)) {
             error = "line " + std::to_string(count) + " is not a content line";
             return false;
         }
-        const std::string_view name(out, nameLength);
-        char* const value = out + nameLength + parametersLength;
-        if (name == "BEGIN" || name == "END") {
+        char* const value = out + name.size() + parametersLength;
+        if (component) {
             const std::size_t length = lines.copyRest(value);
             std::transform(value, value + length, value, upper);
             const std::string_view component(value, length);
@@ -276,7 +296,7 @@ bool Document::parse(std::string_view text, std::string& error, const Selection*
             error = "property " + std::string(name) + " outside any component";
             return false;
         }
-        if (!open.back().kept || (keep && !selected(keep->properties, name))) {
+        if (!keeping) {
             lines.skipRest();
             continue;
         }
@@ -286,7 +306,7 @@ bool Document::parse(std::string_view text, std::string& error, const Selection*
             continue;
         }
         const std::size_t length = lines.copyRest(value);
-        openLines.push_back({name, std::string_view(out + nameLength, parametersLength),
+        openLines.push_back({name, std::string_view(out + name.size(), parametersLength),
                              std::string_view(value, length)});
         used = std::size_t(value + length - buffer);
     }

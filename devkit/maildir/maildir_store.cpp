@@ -230,15 +230,31 @@ std::optional<std::string> tryReadFile(const fs::path& file) {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 65536;
-
-// Sizes the buffer for a file, read into in place: a large file is neither copied nor grown
-// while it is read. Room for a file that grows meanwhile is reserved, not touched.
-void sizeFor(std::string& content, std::uint64_t size) {
-    const std::size_t expected = std::size_t(std::min<std::uint64_t>(size, 64 << 20));
-    content.clear();
-    content.reserve(expected + kReadChunk);
-    content.resize(expected);
+// Reads a file of `size` bytes (as its handle tells) in place into `content`, so that a large
+// file is neither copied nor grown while it is read, then whatever it grew by since; false
+// on an error or past `most` bytes. `read` answers the bytes read, 0 at the end, -1 on error.
+template <class Read>
+bool readAll(std::string& content, std::uint64_t size, std::uint64_t most, Read read) {
+    content.resize(std::size_t(std::min<std::uint64_t>(size, 64 << 20)));
+    std::size_t got = 0;
+    while (got < content.size()) {
+        const std::int64_t part = read(content.data() + got, content.size() - got);
+        if (part < 0)
+            return false;
+        if (part == 0)
+            break;
+        got += std::size_t(part);
+    }
+    content.resize(got);
+    char more[65536];
+    for (;;) {
+        const std::int64_t part = read(more, sizeof more);
+        if (part < 0 || content.size() + std::uint64_t(part) > most)
+            return false;
+        if (part == 0)
+            return true;
+        content.append(more, std::size_t(part));
+    }
 }
 
 std::mutex hookLock;
@@ -302,19 +318,12 @@ bool MaildirStore::readInside(const fs::path& file, std::string& content, FileId
         *identity = {information.dwVolumeSerialNumber,
                      std::uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow};
     callBetweenCheckAndRead(file);
-    sizeFor(content, size);
-    for (std::size_t got = 0;;) {
-        if (got == content.size())
-            content.resize(got + kReadChunk); // it grew since
+    return readAll(content, size, most, [&](char* into, std::size_t wanted) -> std::int64_t {
         DWORD read = 0;
-        if (!ReadFile(handle, content.data() + got, DWORD(content.size() - got), &read, nullptr))
-            return false;
-        got += read;
-        if (read == 0 || got > most) {
-            content.resize(got);
-            return got <= most;
-        }
-    }
+        if (!ReadFile(handle, into, DWORD(std::min<std::size_t>(wanted, 1 << 30)), &read, nullptr))
+            return -1;
+        return read;
+    });
 #else
     const int descriptor = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
@@ -332,19 +341,10 @@ bool MaildirStore::readInside(const fs::path& file, std::string& content, FileId
     if (identity)
         *identity = {std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
     callBetweenCheckAndRead(file);
-    sizeFor(content, std::uint64_t(status.st_size));
-    for (std::size_t got = 0;;) {
-        if (got == content.size())
-            content.resize(got + kReadChunk); // it grew since
-        const ssize_t read = ::read(descriptor, content.data() + got, content.size() - got);
-        if (read < 0)
-            return false;
-        got += std::size_t(read);
-        if (read == 0 || got > most) {
-            content.resize(got);
-            return got <= most;
-        }
-    }
+    return readAll(content, std::uint64_t(status.st_size), most,
+                   [&](char* into, std::size_t wanted) -> std::int64_t {
+                       return ::read(descriptor, into, wanted);
+                   });
 #endif
 }
 
