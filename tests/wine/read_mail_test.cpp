@@ -63,8 +63,15 @@ TEST_F(ReadNow, OpensExactlyTheMailShownEachTimeAndChangesNothing) {
     PostMessageA(window, WM_COMMAND, ID_READ_NOW, 0);
     ASSERT_NE(wt::KitReader::waitForWindow("Build is green"), nullptr);
     PostMessageA(window, WM_COMMAND, ID_READ_NOW_SYNONYM, 0);
-    ASSERT_TRUE(wt::pumpUntil([] { return wt::KitReader::windows().size() == 2; }))
-        << "nothing cached: a second reading, a second window";
+    // Nothing cached: a second reading, which brings the open window forward.
+    const auto displays = [&] {
+        int count = 0;
+        for (const std::string& logged : reader.log())
+            count += logged == "Display() -> window \"Build is green\"";
+        return count;
+    };
+    ASSERT_TRUE(wt::pumpUntil([&] { return displays() == 2; }, 15000)) << "a second reading";
+    EXPECT_EQ(wt::KitReader::windows().size(), 1u);
     EXPECT_TRUE(reader.waitForNoObjects()) << "every reference released";
     EXPECT_TRUE(reader.waitForLine("Logon(missing, missing, missing, missing)"));
     int localeLines = 0; // every name and call in the user's default locale
