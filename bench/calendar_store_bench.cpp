@@ -196,22 +196,15 @@ int main(int argc, char** argv) {
     // 1,000 good ones that a reminder program has advised and reads again once it is told.
     namespace hostile = devkit::ical::hostile;
     const std::string start = devkit::stamp(first + 3600);
-    std::string big =
-        "BEGIN:VEVENT\r\nUID:big\r\nDTSTART;TZID=Many:" + start + "\r\nRRULE:FREQ=MINUTELY\r\n";
-    for (int i = 0; i < 200; ++i)
-        big += hostile::repeatedAlarm("-PT" + std::to_string(i + 1) + "H", 1000);
-    big += "DESCRIPTION:";
-    while (big.size() < 1000000)
-        big += std::string(74, 'x') + "\r\n ";
-    big = hostile::calendar(hostile::manyObservances(100), big + "\r\nEND:VEVENT\r\n");
-    const std::pair<const char*, std::string> shapes[] = {
+    std::vector<std::pair<std::string, std::string>> shapes = {
         {"VTIMEZONE of 100 observances", hostile::zoneOfManyObservances(start)},
         {"50 alarms x 1,000 repeats", hostile::manyRepeatedAlarms(start)},
         {"200 alarms x 1,000 repeats", hostile::manyRepeatedAlarms(start, 200)},
         {"FREQ=SECONDLY;COUNT=10^9", hostile::everySecond(start, true)},
         {"FREQ=SECONDLY;UNTIL=9999", hostile::everySecond(start, false)},
-        {"1 MB: all of these, long text", big},
     };
+    for (auto& item : hostile::megabyteItems(start))
+        shapes.push_back({"1 MB: " + item.first, std::move(item.second)});
     std::printf("hostile items: indexing each alone (target 20 ms); changed among 1,000 good ones, "
                 "advised: its notification, then one read of the coming reminders (target "
                 "100 ms beyond the 0.1 s of quiet):\n");
@@ -224,12 +217,30 @@ int main(int argc, char** argv) {
     calendar.advise();
     const std::int64_t from = first + 900 * minute;
     calendar.read(from);
+    double worst = 0;
+    std::string worstShape;
     for (const auto& [what, text] : shapes) {
-        devkit::CalendarItems alone;
+        // Read as the store reads it: through its checked reading, parsed, the reminder found
+        // (the median of three, each into an empty cache).
         const std::string name = calendar.fixture.files().putCalendarFile(calendarPath, text, "");
         const auto file = calendar.fixture.files().findCalendarFile(calendarPath, name).value();
-        bool past = false;
-        const double indexing = timed([&] { past = alone.load(file, first).pastLimits; });
+        bool past = false, served = false;
+        std::vector<double> times;
+        for (int round = 0; round < 3; ++round) {
+            devkit::CalendarItems alone;
+            alone.readThrough(&calendar.fixture.files());
+            times.push_back(timed([&] {
+                const devkit::CalendarItem item = alone.load(file, first);
+                past = item.pastLimits;
+                served = item.appointment != nullptr;
+            }));
+        }
+        std::sort(times.begin(), times.end());
+        const double indexing = times[1];
+        if (text.size() <= 1024 * 1024 && indexing > worst) {
+            worst = indexing;
+            worstShape = what;
+        }
         calendar.fixture.files().deleteCalendarFile(calendarPath, name);
         const ULONG before = calendar.sink.received;
         double noticed = 0;
@@ -238,10 +249,15 @@ int main(int argc, char** argv) {
             pumpUntil([&] { return calendar.sink.received > before; }, 60000);
         });
         const Read read = calendar.read(from);
-        std::printf("  %-30s %7zu bytes: indexing %6.1f ms%s; change told after %7.1f ms, "
+        std::printf("  %-40s %7zu bytes: indexing %6.1f ms%s; change told after %7.1f ms, "
                     "read %6.1f ms\n",
-                    what, text.size(), indexing, past ? " (past a bound)" : "", noticed,
-                    read.total());
+                    what.c_str(), text.size(), indexing,
+                    !served ? " (refused)"
+                    : past  ? " (past a bound)"
+                            : "",
+                    noticed, read.total());
     }
+    std::printf("the worst item of at most 1 MB: indexing %.1f ms (target 20 ms), %s\n", worst,
+                worstShape.c_str());
     return 0;
 }

@@ -5,6 +5,7 @@
 #   scripts/bench.sh program [mails (10000)] [idle seconds (60)]
 #   scripts/bench.sh delivery [mails (1000)] [idle passes (500)]
 #   scripts/bench.sh reading [timed readings and deletions (200)] [read-and-delete cycles (1000)]
+#   scripts/bench.sh reader [windows (100)]
 #   scripts/bench.sh calendar [items (10000)] [coming (1000)] [reloads (1000)] [idle seconds (60)]
 #   scripts/bench.sh calendar-store [largest calendar (10000)]
 #   scripts/bench.sh scale [subfolder counts (0 100 1000)]
@@ -13,8 +14,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 which=${1:-all}
 [ $# -gt 0 ] && shift
 case $which in
-store | program | delivery | reading | calendar | calendar-store | scale | all) ;;
-*) echo "usage: $0 [store|program|delivery|reading|calendar|calendar-store|scale|all] [sizes...]" >&2; exit 2 ;;
+store | program | delivery | reading | reader | calendar | calendar-store | scale | all) ;;
+*) echo "usage: $0 [store|program|delivery|reading|reader|calendar|calendar-store|scale|all] [sizes...]" >&2; exit 2 ;;
 esac
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" win64
@@ -47,6 +48,10 @@ fi
 if [ "$which" = reading ] || [ "$which" = all ]; then
     echo "== Read now and Delete (the program, the kit's reader)"
     wine "$bin/read_delete_bench.exe" "$@" || status=1
+fi
+if [ "$which" = reader ] || [ "$which" = all ]; then
+    echo "== the kit's reader server: what a window costs"
+    wine "$bin/reader_bench.exe" "$@" || status=1
 fi
 if [ "$which" = calendar ] || [ "$which" = all ]; then
     echo "== calendar loading and the reminder clock"

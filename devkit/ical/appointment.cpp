@@ -10,6 +10,18 @@ namespace devkit::ical {
 namespace {
 
 constexpr std::int64_t kDstMargin = 2 * 3600;
+// Of a subject or location, the part read.
+constexpr std::size_t kMaxRawTextBytes = 16 * kMaxTextBytes;
+// Time zones read from one file (a file names a few).
+constexpr std::size_t kMaxZones = 100;
+
+// What an appointment is read from; the rest of a file is checked and skipped.
+constexpr std::string_view kComponents[] = {"VCALENDAR", "VEVENT",   "VALARM",
+                                            "VTIMEZONE", "STANDARD", "DAYLIGHT"};
+constexpr std::string_view kProperties[] = {
+    "UID",    "DTSTART", "DTEND",        "DURATION",  "RECURRENCE-ID", "RRULE",
+    "EXDATE", "RDATE",   "SUMMARY",      "LOCATION",  "TRIGGER",       "ACTION",
+    "REPEAT", "TZID",    "TZOFFSETFROM", "TZOFFSETTO"};
 
 bool isUtcName(std::string_view id) {
     return equalsIgnoreAsciiCase(id, "UTC") || equalsIgnoreAsciiCase(id, "GMT") ||
@@ -20,6 +32,8 @@ bool isUtcName(std::string_view id) {
 // Subjects and locations are shown on one line: line breaks and other controls become spaces,
 // runs of spaces one, and the text is cut to a bounded length.
 std::string singleLine(std::string_view value) {
+    // What lies beyond is not shown: only runs of blanks could bring it into view.
+    value = value.substr(0, kMaxRawTextBytes);
     const std::string text = sanitizeUtf8(unescapeText(value));
     std::string out;
     for (char c : text) {
@@ -43,14 +57,14 @@ std::optional<DateTime> readDateTime(const ContentLine& line,
     auto parsed = parseDateTime(value);
     if (!parsed)
         return std::nullopt;
-    const std::string zone = line.parameter("TZID");
+    const std::string_view zone = line.parameter("TZID");
     if (parsed->kind == DateTime::Kind::floating && !zone.empty()) {
         if (isUtcName(zone)) {
             parsed->kind = DateTime::Kind::utc;
         } else if (std::any_of(zones.begin(), zones.end(),
                                [&](const auto& z) { return z->id() == zone; })) {
             parsed->kind = DateTime::Kind::zoned;
-            parsed->zone = zone;
+            parsed->zone = std::string(zone);
         } // a zone the file does not describe: read as the user's own time
     }
     return parsed;
@@ -109,12 +123,12 @@ std::optional<Event> readEvent(const Component& component,
     }
     auto startTime = readDateTime(*start, zones, start->value);
     if (!startTime) {
-        error = "unreadable DTSTART " + start->value;
+        error = "unreadable DTSTART " + std::string(start->value);
         return std::nullopt;
     }
     event.start = *startTime;
     if (const ContentLine* uid = component.find("UID"))
-        event.uid = uid->value;
+        event.uid = std::string(uid->value);
     if (const ContentLine* summary = component.find("SUMMARY"))
         event.summary = singleLine(summary->value);
     if (const ContentLine* location = component.find("LOCATION"))
@@ -126,26 +140,34 @@ std::optional<Event> readEvent(const Component& component,
     if (const ContentLine* id = component.find("RECURRENCE-ID")) {
         event.recurrenceId = readDateTime(*id, zones, id->value);
         if (!event.recurrenceId) {
-            error = "unreadable RECURRENCE-ID " + id->value;
+            error = "unreadable RECURRENCE-ID " + std::string(id->value);
             return std::nullopt;
         }
     }
     if (const ContentLine* rule = component.find("RRULE")) {
         event.rule = parseRecurrenceRule(rule->value);
         if (!event.rule) {
-            error = "unreadable RRULE " + rule->value;
+            error = "unreadable RRULE " + std::string(rule->value);
             return std::nullopt;
         }
     }
-    for (const ContentLine* line : component.findAll("EXDATE"))
-        for (const std::string& item : splitList(line->value))
-            if (auto date = readDateTime(*line, zones, item)) {
+    bool full = false;
+    for (const ContentLine& line : component.properties) {
+        if (line.name != "EXDATE")
+            continue;
+        forEachListItem(line.value, [&](std::string_view item) {
+            if (auto date = readDateTime(line, zones, item)) {
                 if (event.exceptions.size() == kMaxExceptions) {
-                    pastLimits = true;
-                    break;
+                    full = pastLimits = true;
+                    return false;
                 }
                 event.exceptions.push_back(*date);
             }
+            return true;
+        });
+        if (full)
+            break;
+    }
     for (const Component& child : component.children)
         if (child.name == "VALARM")
             if (auto alarm = readAlarm(child, zones)) {
@@ -161,12 +183,14 @@ std::optional<Event> readEvent(const Component& component,
 } // namespace
 
 std::optional<Appointment> Appointment::parse(std::string_view text, std::string& error) {
-    std::vector<Component> top;
-    if (!parseComponents(text, top, error))
+    static constexpr Selection selection{kComponents, kProperties};
+    Document document;
+    if (!document.parse(text, error, &selection))
         return std::nullopt;
+    bool pastLimits = document.truncated();
     // The calendar's components; a bare VEVENT is taken as well.
     std::vector<const Component*> parts;
-    for (const Component& component : top) {
+    for (const Component& component : document.components()) {
         if (component.name == "VCALENDAR")
             for (const Component& child : component.children)
                 parts.push_back(&child);
@@ -175,37 +199,45 @@ std::optional<Appointment> Appointment::parse(std::string_view text, std::string
     }
     Appointment appointment;
     for (const Component* part : parts)
-        if (part->name == "VTIMEZONE")
-            if (auto zone = TimeZone::fromComponent(*part))
-                appointment.zones_.push_back(std::make_shared<TimeZone>(std::move(*zone)));
-    std::vector<Event> events;
-    bool pastLimits = false;
-    for (const Component* part : parts)
-        if (part->name == "VEVENT") {
-            auto event = readEvent(*part, appointment.zones_, error, pastLimits);
-            if (!event)
-                return std::nullopt;
-            events.push_back(std::move(*event));
-        }
-    if (events.empty()) {
-        error = "no appointment (VEVENT)";
-        return std::nullopt;
-    }
-    auto master =
-        std::find_if(events.begin(), events.end(), [](const Event& e) { return !e.recurrenceId; });
-    if (master == events.end())
-        master = events.begin(); // only moved occurrences: the first stands for the item
-    appointment.master_ = std::move(*master);
-    appointment.master_.recurrenceId.reset();
-    events.erase(master);
-    for (Event& event : events)
-        if (event.recurrenceId && event.uid == appointment.master_.uid) {
-            if (appointment.overrides_.size() == kMaxOverrides) {
+        if (part->name == "VTIMEZONE") {
+            if (appointment.zones_.size() == kMaxZones) {
                 pastLimits = true;
                 break;
             }
-            appointment.overrides_.push_back(std::move(event));
+            if (auto zone = TimeZone::fromComponent(*part))
+                appointment.zones_.push_back(std::make_shared<TimeZone>(std::move(*zone)));
         }
+    // The appointment is the first VEVENT that is not a moved occurrence (or, when all are,
+    // the first); of the others only its own moved occurrences are read.
+    const Component* master = nullptr;
+    for (bool moved : {false, true})
+        for (const Component* part : parts)
+            if (!master && part->name == "VEVENT" && (moved || !part->find("RECURRENCE-ID")))
+                master = part;
+    if (!master) {
+        error = "no appointment (VEVENT)";
+        return std::nullopt;
+    }
+    auto event = readEvent(*master, appointment.zones_, error, pastLimits);
+    if (!event)
+        return std::nullopt;
+    appointment.master_ = std::move(*event);
+    appointment.master_.recurrenceId.reset();
+    for (const Component* part : parts) {
+        if (part == master || part->name != "VEVENT" || !part->find("RECURRENCE-ID"))
+            continue;
+        const ContentLine* uid = part->find("UID");
+        if ((uid ? uid->value : std::string_view()) != appointment.master_.uid)
+            continue;
+        if (appointment.overrides_.size() == kMaxOverrides) {
+            pastLimits = true;
+            break;
+        }
+        auto moved = readEvent(*part, appointment.zones_, error, pastLimits);
+        if (!moved)
+            return std::nullopt;
+        appointment.overrides_.push_back(std::move(*moved));
+    }
     *appointment.pastLimits_ = pastLimits;
     return appointment;
 }

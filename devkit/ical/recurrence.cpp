@@ -20,14 +20,15 @@ bool parseInt(std::string_view text, int& value) {
     return result.ec == std::errc() && result.ptr == text.data() + text.size();
 }
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    for (;;) {
+// Calls `visit` with each part of `text` between separators, until it answers false; false
+// then.
+template <class Visit> bool eachPart(std::string_view text, char separator, Visit&& visit) {
+    for (std::size_t start = 0;;) {
         const std::size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
+        if (!visit(text.substr(start, end - start)))
+            return false;
         if (end == std::string_view::npos)
-            return parts;
+            return true;
         start = end + 1;
     }
 }
@@ -40,18 +41,23 @@ int weekdayFromName(std::string_view name) {
     return -1;
 }
 
+// A BY list is a set: a value listed again adds nothing (and costs no work later).
 bool parseIntList(std::string_view text, int low, int high, bool allowNegative,
                   std::vector<int>& out) {
-    for (std::string_view item : split(text, ',')) {
+    std::vector<bool> seen(2 * std::size_t(high) + 1);
+    return eachPart(text, ',', [&](std::string_view item) {
         int value;
         if (!parseInt(item, value))
             return false;
         const int magnitude = value < 0 ? -value : value;
         if (value == 0 || magnitude < low || magnitude > high || (value < 0 && !allowNegative))
             return false;
-        out.push_back(value);
-    }
-    return true;
+        if (!seen[std::size_t(value + high)]) {
+            seen[std::size_t(value + high)] = true;
+            out.push_back(value);
+        }
+        return true;
+    });
 }
 
 std::int64_t unitSeconds(Frequency frequency) {
@@ -112,12 +118,12 @@ bool monthListed(const std::vector<int>& byMonth, std::int64_t day) {
 std::optional<RecurrenceRule> parseRecurrenceRule(std::string_view text) {
     RecurrenceRule rule;
     bool haveFrequency = false;
-    for (std::string_view part : split(text, ';')) {
+    const bool readable = eachPart(text, ';', [&](std::string_view part) {
         if (part.empty())
-            continue;
+            return true;
         const std::size_t equals = part.find('=');
         if (equals == std::string_view::npos)
-            return std::nullopt;
+            return false;
         const std::string_view name = part.substr(0, equals);
         const std::string_view value = part.substr(equals + 1);
         if (equalsIgnoreAsciiCase(name, "FREQ")) {
@@ -130,47 +136,57 @@ std::optional<RecurrenceRule> parseRecurrenceRule(std::string_view text) {
                     haveFrequency = true;
                 }
             if (!haveFrequency)
-                return std::nullopt;
+                return false;
         } else if (equalsIgnoreAsciiCase(name, "INTERVAL")) {
             if (!parseInt(value, rule.interval) || rule.interval < 1 || rule.interval > 100000)
-                return std::nullopt;
+                return false;
         } else if (equalsIgnoreAsciiCase(name, "COUNT")) {
             int count;
             if (!parseInt(value, count) || count < 1)
-                return std::nullopt;
+                return false;
             rule.count = count;
         } else if (equalsIgnoreAsciiCase(name, "UNTIL")) {
             rule.until = parseDateTime(value);
             if (!rule.until)
-                return std::nullopt;
+                return false;
         } else if (equalsIgnoreAsciiCase(name, "BYDAY")) {
-            for (std::string_view item : split(value, ',')) {
-                if (item.size() < 2)
-                    return std::nullopt;
-                WeekdayNumber day;
-                day.weekday = weekdayFromName(item.substr(item.size() - 2));
-                const std::string_view ordinal = item.substr(0, item.size() - 2);
-                if (day.weekday < 0 ||
-                    (!ordinal.empty() && (!parseInt(ordinal, day.ordinal) || day.ordinal == 0 ||
-                                          day.ordinal > 53 || day.ordinal < -53)))
-                    return std::nullopt;
-                rule.byDay.push_back(day);
-            }
+            std::vector<bool> seen(7 * 107);
+            if (!eachPart(value, ',', [&](std::string_view item) {
+                    if (item.size() < 2)
+                        return false;
+                    WeekdayNumber day;
+                    day.weekday = weekdayFromName(item.substr(item.size() - 2));
+                    const std::string_view ordinal = item.substr(0, item.size() - 2);
+                    if (day.weekday < 0 ||
+                        (!ordinal.empty() && (!parseInt(ordinal, day.ordinal) || day.ordinal == 0 ||
+                                              day.ordinal > 53 || day.ordinal < -53)))
+                        return false;
+                    const std::size_t key = std::size_t(day.ordinal + 53) * 7 + day.weekday;
+                    if (!seen[key]) {
+                        seen[key] = true;
+                        rule.byDay.push_back(day);
+                    }
+                    return true;
+                }))
+                return false;
         } else if (equalsIgnoreAsciiCase(name, "BYMONTHDAY")) {
             if (!parseIntList(value, 1, 31, true, rule.byMonthDay))
-                return std::nullopt;
+                return false;
         } else if (equalsIgnoreAsciiCase(name, "BYMONTH")) {
             if (!parseIntList(value, 1, 12, false, rule.byMonth))
-                return std::nullopt;
+                return false;
         } else if (equalsIgnoreAsciiCase(name, "BYSETPOS")) {
             if (!parseIntList(value, 1, 366, true, rule.bySetPos))
-                return std::nullopt;
+                return false;
         } else if (equalsIgnoreAsciiCase(name, "WKST")) {
             rule.weekStart = weekdayFromName(value);
             if (rule.weekStart < 0)
-                return std::nullopt;
+                return false;
         }
-    }
+        return true;
+    });
+    if (!readable)
+        return std::nullopt;
     if (!haveFrequency)
         return std::nullopt;
     return rule;

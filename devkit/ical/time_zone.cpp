@@ -46,7 +46,7 @@ std::optional<TimeZone> TimeZone::fromComponent(const Component& component) {
     const ContentLine* id = component.find("TZID");
     if (!id || id->value.empty())
         return std::nullopt;
-    zone.id_ = id->value;
+    zone.id_ = std::string(id->value);
     for (const Component& child : component.children) {
         if (child.name != "STANDARD" && child.name != "DAYLIGHT")
             continue;
@@ -71,15 +71,20 @@ std::optional<TimeZone> TimeZone::fromComponent(const Component& component) {
         observance.offsetTo = *offsetTo;
         if (const ContentLine* rule = child.find("RRULE"))
             observance.rule = parseRecurrenceRule(rule->value);
-        for (const ContentLine* dates : child.findAll("RDATE"))
-            for (const std::string& item : splitList(dates->value))
+        for (const ContentLine& dates : child.properties) {
+            if (dates.name != "RDATE")
+                continue;
+            forEachListItem(dates.value, [&](std::string_view item) {
                 if (auto date = parseDateTime(item)) {
                     if (observance.onsets.size() == kMaxOnsetDates) {
                         zone.pastLimits_ = true;
-                        break;
+                        return false;
                     }
                     observance.onsets.push_back(date->wall);
                 }
+                return true;
+            });
+        }
         zone.observances_.push_back(std::move(observance));
     }
     if (zone.observances_.empty())

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <utility>
 
 #include <cstdio>
@@ -12,26 +13,47 @@ namespace devkit {
 
 namespace {
 
+// FNV-1a over eight bytes at a time (a byte at a time costs milliseconds a megabyte).
 std::uint64_t digestOf(std::string_view content) {
-    std::uint64_t value = 14695981039346656037ULL; // FNV-1a
-    for (char c : content)
-        value = (value ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    std::uint64_t value = 14695981039346656037ULL ^ content.size();
+    std::size_t i = 0;
+    for (; i + 8 <= content.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, content.data() + i, 8);
+        value = (value ^ word) * 1099511628211ULL;
+        value ^= value >> 29;
+    }
+    for (; i < content.size(); ++i)
+        value = (value ^ static_cast<unsigned char>(content[i])) * 1099511628211ULL;
     return value;
 }
+
+// Files are read into memory of the reading thread's own, kept for the next file: a large
+// item then costs no fresh memory at each reading (up to this much is kept).
+constexpr std::size_t kKeptReadBuffer = 2 * 1024 * 1024;
 
 } // namespace
 
 CalendarItem CalendarItems::read(const CalendarFile& file) {
     CalendarItem item{file.name, nullptr, {}, 0, {}};
-    if (const auto content = store_ ? store_->readInside(file.file) : tryReadFile(file.file)) {
-        item.digest = digestOf(*content);
-        if (auto appointment = ical::Appointment::parse(*content, item.error)) {
+    thread_local std::string buffer;
+    std::optional<std::string> byName;
+    // A file larger than any calendar the parser takes is not read at all.
+    const bool read = store_
+                          ? store_->readInside(file.file, buffer, nullptr, ical::kMaxCalendarBytes)
+                          : (byName = tryReadFile(file.file)).has_value();
+    if (read) {
+        const std::string_view content = byName ? std::string_view(*byName) : buffer;
+        item.digest = digestOf(content);
+        if (auto appointment = ical::Appointment::parse(content, item.error)) {
             appointment->setLocalZone(localToUtc_);
             item.appointment = std::make_shared<const ical::Appointment>(std::move(*appointment));
         }
     } else {
         item.error = "cannot be read";
     }
+    if (buffer.capacity() > kKeptReadBuffer)
+        std::string().swap(buffer);
     return item;
 }
 
@@ -273,10 +295,10 @@ std::optional<std::string> zoneComponent(const std::string& name, std::string& i
 std::optional<ical::TimeZone> knownZone(const std::string& name) {
     std::string id, error;
     const auto text = zoneComponent(name, id);
-    std::vector<ical::Component> parts;
-    if (!text || !ical::parseComponents(*text, parts, error))
+    ical::Document parts;
+    if (!text || !parts.parse(*text, error))
         return std::nullopt;
-    return ical::TimeZone::fromComponent(parts.at(0));
+    return ical::TimeZone::fromComponent(parts.components()[0]); // a parsed stream has one
 }
 
 std::optional<std::string> composeAppointment(const NewAppointment& appointment,

@@ -230,6 +230,33 @@ std::optional<std::string> tryReadFile(const fs::path& file) {
 
 namespace {
 
+// Reads a file of `size` bytes (as its handle tells) in place into `content`, so that a large
+// file is neither copied nor grown while it is read, then whatever it grew by since; false
+// on an error or past `most` bytes. `read` answers the bytes read, 0 at the end, -1 on error.
+template <class Read>
+bool readAll(std::string& content, std::uint64_t size, std::uint64_t most, Read read) {
+    content.resize(std::size_t(std::min<std::uint64_t>(size, 64 << 20)));
+    std::size_t got = 0;
+    while (got < content.size()) {
+        const std::int64_t part = read(content.data() + got, content.size() - got);
+        if (part < 0)
+            return false;
+        if (part == 0)
+            break;
+        got += std::size_t(part);
+    }
+    content.resize(got);
+    char more[65536];
+    for (;;) {
+        const std::int64_t part = read(more, sizeof more);
+        if (part < 0 || content.size() + std::uint64_t(part) > most)
+            return false;
+        if (part == 0)
+            return true;
+        content.append(more, std::size_t(part));
+    }
+}
+
 std::mutex hookLock;
 std::function<void(const fs::path&)> betweenCheckAndRead;
 
@@ -252,6 +279,14 @@ void setBetweenCheckAndRead(std::function<void(const fs::path&)> hook) {
 
 std::optional<std::string> MaildirStore::readInside(const fs::path& file,
                                                     FileIdentity* identity) const {
+    std::string content;
+    if (!readInside(file, content, identity))
+        return std::nullopt;
+    return content;
+}
+
+bool MaildirStore::readInside(const fs::path& file, std::string& content, FileIdentity* identity,
+                              std::uint64_t most) const {
 #ifdef _WIN32
     HANDLE handle = INVALID_HANDLE_VALUE;
     // A writer on Windows may still hold the file for a moment after renaming it into place.
@@ -264,7 +299,7 @@ std::optional<std::string> MaildirStore::readInside(const fs::path& file,
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (handle == INVALID_HANDLE_VALUE)
-        return std::nullopt;
+        return false;
     struct Closer {
         HANDLE handle;
         ~Closer() { CloseHandle(handle); }
@@ -274,25 +309,25 @@ std::optional<std::string> MaildirStore::readInside(const fs::path& file,
     if (GetFileType(handle) != FILE_TYPE_DISK ||
         !GetFileInformationByHandle(handle, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !leadsInside(handle))
-        return std::nullopt;
+        return false;
+    const std::uint64_t size =
+        std::uint64_t(information.nFileSizeHigh) << 32 | information.nFileSizeLow;
+    if (size > most)
+        return false;
     if (identity)
         *identity = {information.dwVolumeSerialNumber,
                      std::uint64_t(information.nFileIndexHigh) << 32 | information.nFileIndexLow};
     callBetweenCheckAndRead(file);
-    std::string content;
-    char buffer[65536];
-    for (;;) {
+    return readAll(content, size, most, [&](char* into, std::size_t wanted) -> std::int64_t {
         DWORD read = 0;
-        if (!ReadFile(handle, buffer, sizeof buffer, &read, nullptr))
-            return std::nullopt;
-        if (read == 0)
-            return content;
-        content.append(buffer, read);
-    }
+        if (!ReadFile(handle, into, DWORD(std::min<std::size_t>(wanted, 1 << 30)), &read, nullptr))
+            return -1;
+        return read;
+    });
 #else
     const int descriptor = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
-        return std::nullopt;
+        return false;
     struct Closer {
         int descriptor;
         ~Closer() { ::close(descriptor); }
@@ -301,21 +336,15 @@ std::optional<std::string> MaildirStore::readInside(const fs::path& file,
     std::error_code error;
     const fs::path opened = fs::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error);
     if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || error ||
-        !leadsInside(opened))
-        return std::nullopt;
+        !leadsInside(opened) || std::uint64_t(status.st_size) > most)
+        return false;
     if (identity)
         *identity = {std::uint64_t(status.st_dev), std::uint64_t(status.st_ino)};
     callBetweenCheckAndRead(file);
-    std::string content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t read = ::read(descriptor, buffer, sizeof buffer);
-        if (read < 0)
-            return std::nullopt;
-        if (read == 0)
-            return content;
-        content.append(buffer, std::size_t(read));
-    }
+    return readAll(content, std::uint64_t(status.st_size), most,
+                   [&](char* into, std::size_t wanted) -> std::int64_t {
+                       return ::read(descriptor, into, wanted);
+                   });
 #endif
 }
 

@@ -72,6 +72,10 @@ public:
     // what is read. Nothing when any of that fails; `identity` tells which file was read.
     std::optional<std::string> readInside(const fs::path& file,
                                           FileIdentity* identity = nullptr) const;
+    // The same into `content`, whose memory is reused; false also for a file of more than
+    // `most` bytes, which is not read.
+    bool readInside(const fs::path& file, std::string& content, FileIdentity* identity = nullptr,
+                    std::uint64_t most = UINT64_MAX) const;
     bool folderExists(std::string_view folder) const;
     // The path that opens the file `name` of `directory`. A Maildir written on Linux may hold
     // names Windows cannot open ('*', '?', '"', '<', '>', '|'); such a file is opened by the

@@ -10,10 +10,13 @@ namespace {
 using test::utc;
 
 TimeZone zoneFrom(const std::string& text) {
-    std::vector<Component> components;
+    Document components;
     std::string error;
-    EXPECT_TRUE(parseComponents(text, components, error)) << error;
-    auto zone = TimeZone::fromComponent(components.at(0));
+    if (!components.parse(text, error)) {
+        ADD_FAILURE() << error;
+        return TimeZone::fixed("broken", 0);
+    }
+    auto zone = TimeZone::fromComponent(components.components()[0]);
     EXPECT_TRUE(zone);
     return zone ? *zone : TimeZone::fixed("broken", 0);
 }
@@ -53,13 +56,13 @@ TEST(TimeZone, WallTimesAroundTheChanges) {
 }
 
 TEST(TimeZone, ComponentsWithoutUsableObservancesAreRefused) {
-    std::vector<Component> components;
+    Document components;
     std::string error;
-    ASSERT_TRUE(parseComponents("BEGIN:VTIMEZONE\r\nTZID:X\r\nBEGIN:STANDARD\r\n"
-                                "DTSTART:19700101T000000\r\nTZOFFSETTO:+0100\r\n"
-                                "END:STANDARD\r\nEND:VTIMEZONE\r\n",
-                                components, error));
-    EXPECT_FALSE(TimeZone::fromComponent(components[0]));
+    ASSERT_TRUE(components.parse("BEGIN:VTIMEZONE\r\nTZID:X\r\nBEGIN:STANDARD\r\n"
+                                 "DTSTART:19700101T000000\r\nTZOFFSETTO:+0100\r\n"
+                                 "END:STANDARD\r\nEND:VTIMEZONE\r\n",
+                                 error));
+    EXPECT_FALSE(TimeZone::fromComponent(components.components()[0]));
 }
 
 TEST(TimeZone, DescriptionsAsWindowsWritesThem) {

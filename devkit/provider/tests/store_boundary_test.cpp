@@ -183,6 +183,8 @@ std::string subjectOf(IMAPIProp* item) {
 // before it reads it: what is read is still the file that was checked.
 TEST_F(StoreBoundary, AFileSwappedForALinkBetweenCheckAndReadIsNotReadThroughIt) {
     const std::string real = fixture.deliver(fixture.inbox(), "Lunch at noon?");
+    const auto delivered = fixture.files().findMessage(fixture.inbox(), real).value().file;
+    std::filesystem::rename(delivered, inboxDir() / "cur" / (real + ";2,S")); // read already
     const auto message = fixture.files().findMessage(fixture.inbox(), real).value().file;
     const std::string calendar = "IPM_SUBTREE/Calendar";
     std::string error;
@@ -205,9 +207,12 @@ TEST_F(StoreBoundary, AFileSwappedForALinkBetweenCheckAndReadIsNotReadThroughIt)
     // Read once unheld: what the store has to catch up with in its settings is caught up.
     ASSERT_EQ(subjectOf(fixture.openMessage(fixture.messageId(fixture.inbox(), real)).get()),
               "Lunch at noon?");
-    // (A message swapped the same way is driven through the reader's test: the same reading.)
-    for (const auto& [file, target] : {std::pair(item, outsideItem)}) {
-        kit::setSetting(L"Faults", "File::read#1=0x80004005");
+    int round = 0;
+    for (const auto& [file, target] :
+         {std::pair(message, outsideMessage), std::pair(item, outsideItem)}) {
+        // Each round's setting differs from the last: the store restarts its count at a new
+        // setting, and one written again unchanged (the clearing between unseen) is none.
+        kit::setSetting(L"Faults", "File::read#1=0x8000400" + std::to_string(++round));
         Sleep(300); // the store follows the setting through a registry notification
         std::thread swapper = swapWhileReadIsHeld([&, file = file, target = target] {
             std::filesystem::rename(file, outside / "taken");
