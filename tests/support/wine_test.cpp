@@ -290,8 +290,7 @@ size_t threadCount(DWORD processId) {
 size_t residentBytes(HANDLE process) {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.WorkingSetSize
-                                                                      : 0;
+    return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.WorkingSetSize : 0;
 }
 
 HWND waitForProgramReady(const Process& program, DWORD timeoutMs) {
