@@ -14,6 +14,29 @@ namespace {
 
 constexpr COLORREF dateLineColour = RGB(0, 255, 255); // cyan
 constexpr int windowLeft = 20, windowTop = 20;
+constexpr int pictureId = -1; // the template's picture has no identifier of its own
+
+// The agenda picture, loaded once for every reminder window of the process. The picture control
+// loads its own copy from the template, and the system's control does not always delete that
+// copy with the window (Wine's keeps it): each window closed would leave a bitmap behind.
+HBITMAP agendaPicture() {
+    static const HBITMAP picture = static_cast<HBITMAP>(
+        LoadImageA(app->instance, MAKEINTRESOURCEA(IDB_AGENDA), IMAGE_BITMAP, 0, 0, 0));
+    return picture;
+}
+
+// Shows the shared picture in place of the control's own copy, which is then the window's to
+// delete; a bitmap given to a static control stays its giver's, so the shared one outlives the
+// window.
+void shareAgendaPicture(HWND dialog) {
+    const HBITMAP shared = agendaPicture();
+    if (!shared)
+        return; // the control keeps its own copy
+    const auto own = reinterpret_cast<HBITMAP>(SendDlgItemMessageA(
+        dialog, pictureId, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(shared)));
+    if (own && own != shared)
+        DeleteObject(own);
+}
 
 } // namespace
 
@@ -97,6 +120,7 @@ INT_PTR CALLBACK reminderWindowProc(HWND dialog, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_INITDIALOG: {
         scaleDialogToDisplay(dialog);
+        shareAgendaPicture(dialog);
         if (app->playSound)
             PlaySoundA(app->wavFile, nullptr, SND_FILENAME | SND_ASYNC | SND_NOWAIT);
         const char* texts = reinterpret_cast<const char*>(lParam);

@@ -32,10 +32,10 @@ ReminderLines reminderLines(HWND window) {
             controlText(window, IDC_REMINDER_DATE)};
 }
 
-void closeReminders(DWORD processId) {
+void closeReminders(DWORD processId, DWORD timeoutMs) {
     for (HWND window : reminderWindows(processId))
         PostMessageA(window, WM_COMMAND, IDOK, 0);
-    pumpUntil([&] { return reminderWindows(processId).empty(); });
+    pumpUntil([&] { return reminderWindows(processId).empty(); }, timeoutMs);
 }
 
 std::string expectedDateLine(long long unix, long long offset) {

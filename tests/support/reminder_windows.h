@@ -22,7 +22,7 @@ std::vector<HWND> reminderWindows(DWORD processId);
 std::vector<HWND> waitForReminders(DWORD processId, size_t count, DWORD timeoutMs = 10000);
 ReminderLines reminderLines(HWND window);
 // Presses OK in every open reminder window of the process and waits until they are gone.
-void closeReminders(DWORD processId);
+void closeReminders(DWORD processId, DWORD timeoutMs = 5000);
 // The date line that a reminder at `unix` shows in a zone `offset` seconds east of Greenwich,
 // written out with the C library's own calendar.
 std::string expectedDateLine(long long unix, long long offset);

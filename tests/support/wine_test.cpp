@@ -3,6 +3,9 @@
 #include "res/resource.h"
 
 #include <commctrl.h>
+#include <psapi.h>
+#include <tlhelp32.h>
+
 #include <cstring>
 
 namespace wt {
@@ -271,6 +274,23 @@ std::optional<DWORD> Process::waitForExit(DWORD timeoutMs) {
     if (!ended || !GetExitCodeProcess(info_.hProcess, &code))
         return std::nullopt;
     return code;
+}
+
+size_t threadCount(DWORD processId) {
+    size_t count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == processId;
+    CloseHandle(snapshot);
+    return count;
+}
+
+size_t residentBytes(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.WorkingSetSize : 0;
 }
 
 HWND waitForProgramReady(const Process& program, DWORD timeoutMs) {

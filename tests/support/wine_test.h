@@ -85,6 +85,11 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
+// What a running process holds: its threads, and its resident memory (the working set; under
+// Wine the resident size of the process that hosts it).
+size_t threadCount(DWORD processId);
+size_t residentBytes(HANDLE process);
+
 // Waits until tavinel.exe has opened its mail session: its splash shows from before the session
 // until after it. Returns the notification window, or nothing.
 HWND waitForProgramReady(const Process& program, DWORD timeoutMs = 15000);

@@ -17,7 +17,6 @@
 
 #include <gtest/gtest.h>
 #include <mapix.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <ctime>
@@ -32,17 +31,6 @@ constexpr std::int64_t unixEpochInFileTime = 11644473600LL; // seconds from 1601
 
 Ticks ticksAt(std::int64_t unix) {
     return Ticks(unix + unixEpochInFileTime) * ticksPerSecond;
-}
-
-size_t threadsOf(DWORD process) {
-    size_t count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == process;
-    CloseHandle(snapshot);
-    return count;
 }
 
 class Calendar : public ::testing::Test {
@@ -386,16 +374,16 @@ TEST_F(Calendar, ManyRemindersInOneMinuteShareOneThreadAndHoldUpNothing) {
         add("Meeting " + std::to_string(i), reminder);
     add("Later", reminder + 5 * minute);
     ASSERT_EQ(load(day), int(many) + 1);
-    const size_t before = threadsOf(self);
+    const size_t before = wt::threadCount(self);
     pass(reminder);
     EXPECT_EQ(wt::waitForReminders(self, many, 120000).size(), many);
-    EXPECT_LE(threadsOf(self), before + 1) << "one thread for every window";
+    EXPECT_LE(wt::threadCount(self), before + 1) << "one thread for every window";
 
     pass(reminder + 5 * minute); // with every earlier window still open
     EXPECT_EQ(wt::waitForReminders(self, many + 1, 10000).size(), many + 1);
     wt::closeReminders(self);
     EXPECT_TRUE(wt::reminderWindows(self).empty());
-    EXPECT_LE(threadsOf(self), before + 1);
+    EXPECT_LE(wt::threadCount(self), before + 1);
 }
 
 // A store that refuses to list its named properties, as Exchange does for a profile online.
