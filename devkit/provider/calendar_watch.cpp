@@ -15,6 +15,8 @@ constexpr DWORD watchedChanges =
 // has been quiet this long, or after at most the second value.
 constexpr ULONGLONG quietPeriod = 100;
 constexpr ULONGLONG longestDelay = 1000;
+// The file system's times of writing may lag the system clock by this much (100 ns units).
+constexpr std::int64_t coarseClock = 1'000'000;
 
 // The appointment's name when `file` is an .ics file of the folder.
 std::optional<std::string> appointmentName(const std::string& file) {
@@ -41,6 +43,8 @@ struct CalendarWatch::Folder {
     std::set<std::string> dirty; // names changed since they were last looked at
     bool lost = false;           // more changed than was recorded
     bool gone = false;           // the directory is away: no changes are seen until it is back
+    bool priming = true;         // what it held when it was advised is not read yet
+    std::int64_t advisedAt = 0;  // FILETIME
     ULONGLONG firstChange = 0, lastChange = 0;
 };
 
@@ -85,20 +89,47 @@ bool CalendarWatch::watch(const std::string& path) {
         });
     if (!watched)
         return false;
-    // Changes are seen from here on. Now remember what is there.
+    // Changes are seen from here on. Now remember what is there, read on the calendar thread.
     std::lock_guard guard(lock_);
     Folder& folder = folders_.emplace_back();
     folder.path = path;
-    const std::int64_t now = unixNow();
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    folder.advisedAt = std::int64_t(ULONGLONG(now.dwHighDateTime) << 32 | now.dwLowDateTime);
+    SetEvent(wake_);
+    return true;
+}
+
+// Lists the folder under the store's lock and reads its files outside it and outside the
+// watch's own lock, which the watcher thread takes to note changes (new mail's among them):
+// a calendar of thousands of items, or of costly ones, holds up neither. Changes noted
+// meanwhile wait for the reading: a listed file among them that was written after the folder
+// was advised (less the file system's coarser clock) is reported created, one written before
+// modified (or deleted), once they are looked at.
+void CalendarWatch::prime(Folder& folder) {
+    std::vector<devkit::CalendarFile> files;
     {
         std::lock_guard storeGuard(store_->lock);
-        const auto files = store_->files().calendarFiles(path);
-        for (const auto& file : files)
-            folder.known[file.name] = current(file, now, false);
-        store_->calendarLists().track(path, files);
+        files = store_->files().calendarFiles(folder.path);
     }
+    const std::int64_t now = unixNow();
+    std::map<std::string, std::pair<Known, std::int64_t>> known; // and when it was written
+    for (const auto& file : files) {
+        if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0)
+            return;
+        known[file.name] = {current(file, now, false), file.written};
+    }
+    std::lock_guard guard(lock_);
+    for (auto& [name, item] : known)
+        if (!folder.dirty.count(name))
+            folder.known[name] = item.first;
+        else if (item.second < folder.advisedAt - coarseClock)
+            folder.known[name] = Known{}; // differs from whatever it is now
+    folder.priming = false;
+    store_->calendarLists().track(folder.path, files);
+    if (!folder.dirty.empty() || folder.lost)
+        store_->calendarLists().changing(folder.path); // current once they are looked at
     arm();
-    return true;
 }
 
 void CalendarWatch::changed(const std::string& path, const std::vector<std::string>& names,
@@ -250,13 +281,26 @@ void CalendarWatch::arm() {
 
 void CalendarWatch::run() {
     for (;;) {
+        // Folders advised since: what they hold is read first.
+        for (;;) {
+            Folder* unread = nullptr;
+            {
+                std::lock_guard guard(lock_);
+                for (Folder& folder : folders_)
+                    if (folder.priming && !unread)
+                        unread = &folder;
+            }
+            if (!unread || WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0)
+                break;
+            prime(*unread);
+        }
         HANDLE waits[] = {stop_, wake_, timer_};
         DWORD timeout = INFINITE;
         {
             std::lock_guard guard(lock_);
             const ULONGLONG tick = GetTickCount64();
             for (const Folder& folder : folders_)
-                if (!folder.dirty.empty() || folder.lost) {
+                if ((!folder.dirty.empty() || folder.lost) && !folder.priming) {
                     const ULONGLONG due = std::min(folder.lastChange + quietPeriod,
                                                    folder.firstChange + longestDelay);
                     timeout = std::min<DWORD>(timeout, DWORD(due > tick ? due - tick : 0));
@@ -274,7 +318,7 @@ void CalendarWatch::run() {
             if (result == WAIT_OBJECT_0 + 2)
                 notices = advance(now);
             for (Folder& folder : folders_)
-                if ((!folder.dirty.empty() || folder.lost) &&
+                if ((!folder.dirty.empty() || folder.lost) && !folder.priming &&
                     (tick >= folder.lastChange + quietPeriod ||
                      tick >= folder.firstChange + longestDelay)) {
                     auto found = settle(folder, now);

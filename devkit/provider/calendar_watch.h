@@ -28,7 +28,8 @@ public:
     CalendarWatch& operator=(const CalendarWatch&) = delete;
 
     // Starts watching a calendar folder; changes from the moment it returns are reported, and
-    // appointments already there are not.
+    // appointments already there are not. What the folder holds is read afterwards, on the
+    // calendar thread.
     bool watch(const std::string& folder);
 
 private:
@@ -42,6 +43,8 @@ private:
     struct Folder;
 
     void run();
+    // On the calendar thread: reads what a newly watched folder holds.
+    void prime(Folder& folder);
     // On the watcher thread: notes the names that changed, for the calendar thread. `gone`:
     // the directory is away, and watched again only when it comes back.
     void changed(const std::string& folder, const std::vector<std::string>& names, bool lost,
