@@ -47,16 +47,20 @@ public:
     }
     ~Session() { stop(); }
 
-    // Starts the program; the time until its window is ready and has announced a first mail.
+    // Starts the program; the time until its window shows a mail. Mails are delivered one
+    // after another from the moment its window exists (those before it watches the Inbox are
+    // not announced), each given 100 ms.
     double start() {
         LARGE_INTEGER begin, end;
         QueryPerformanceCounter(&begin);
         program = std::make_unique<wt::Process>(wt::tavinelExe());
-        window = wt::waitForProgramReady(*program, mailTimeout);
+        window = wt::waitForWindow("Tavinel 2.0", program->id(), mailTimeout);
         if (!window)
             throw std::runtime_error("tavinel.exe did not start");
-        if (mail() < 0)
-            throw std::runtime_error("the first mail never showed");
+        const ULONGLONG deadline = GetTickCount64() + mailTimeout;
+        while (mail(100) < 0)
+            if (GetTickCount64() > deadline)
+                throw std::runtime_error("no mail was shown");
         QueryPerformanceCounter(&end);
         return milliseconds(begin, end);
     }
@@ -65,8 +69,8 @@ public:
         program.reset();
     }
 
-    // Delivers one mail; the time until its subject is shown, or -1.
-    double mail() {
+    // Delivers one mail; the time until its subject is shown, or -1 after `timeoutMs`.
+    double mail(DWORD timeoutMs = mailTimeout) {
         const std::string subject = "mail " + std::to_string(++mails);
         const std::string name =
             "bench." + std::to_string(GetTickCount64()) + "." + std::to_string(mails) + ".host";
@@ -77,7 +81,7 @@ public:
         LARGE_INTEGER begin, shown;
         QueryPerformanceCounter(&begin);
         devkit::fs::rename(temporary, folder / "new" / name);
-        const ULONGLONG deadline = GetTickCount64() + mailTimeout;
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
         while (wt::controlText(window, IDC_SUBJECT) != subject)
             if (GetTickCount64() > deadline)
                 return -1;
@@ -169,7 +173,9 @@ int main(int argc, char** argv) {
             Session session;
             session.fill(good);
             baseline = session.start();
-            std::printf("  (a mail alone, the calendar quiet: %.1f ms)\n", session.mail());
+            Sleep(5000); // what start-up set off has settled
+            std::printf("  (nothing changed, the worst mail over 2.5 s: %.1f ms)\n",
+                        session.worstMail([] {}));
             for (const auto& shape : shapes)
                 report(shape.what, session.worstMail([&] {
                     session.putText(shape.text, "hostile" + std::to_string(&shape - shapes));
@@ -178,7 +184,7 @@ int main(int argc, char** argv) {
             session.store.removeAppointment("hostile2"); // two of them stay for the start-up
             withHostile = session.start();
         }
-        std::printf("start-up until the window is ready and a first mail shown: an empty "
+        std::printf("start-up until the window shows a first mail: an empty "
                     "calendar %.1f ms; %d appointments %.1f ms; with two hostile items (zone, "
                     "alarms) %.1f ms\n",
                     empty, good, baseline, withHostile);
@@ -192,7 +198,9 @@ int main(int argc, char** argv) {
             std::printf("  (writing the .ics files: %.0f ms)\n", writing);
             report("start-up: delay of the calendar, against an empty one",
                    session.start() - empty);
-            std::printf("  (a mail alone, the calendar quiet: %.1f ms)\n", session.mail());
+            Sleep(5000); // what start-up set off has settled
+            std::printf("  (nothing changed, the worst mail over 2.5 s: %.1f ms)\n",
+                        session.worstMail([] {}));
             for (int round = 0; round < 3; ++round)
                 report(("one appointment changed, round " + std::to_string(round + 1)).c_str(),
                        session.worstMail([&] {

@@ -93,11 +93,9 @@ bool CalendarWatch::watch(const std::string& path) {
     std::lock_guard guard(lock_);
     Folder& folder = folders_.emplace_back();
     folder.path = path;
-    {
-        std::lock_guard storeGuard(store_->lock);
-        folder.unread = store_->files().calendarFiles(path);
-        store_->calendarLists().track(path, folder.unread);
-    }
+    // Listings keep their own records: the store's lock is not needed, and not taken.
+    folder.unread = store_->files().calendarFiles(path);
+    store_->calendarLists().track(path, folder.unread);
     SetEvent(wake_);
     return true;
 }
@@ -170,12 +168,8 @@ CalendarWatch::Known CalendarWatch::current(const devkit::CalendarFile& file, st
 
 std::vector<Notice> CalendarWatch::examine(Folder& folder, const std::string& name,
                                            std::int64_t now, bool reported) {
-    std::optional<devkit::CalendarFile> file;
-    {
-        std::lock_guard storeGuard(store_->lock);
-        file = store_->files().findCalendarFile(folder.path, name);
-    }
-    return compare(folder, name, file, now, reported);
+    return compare(folder, name, store_->files().findCalendarFile(folder.path, name), now,
+                   reported);
 }
 
 std::vector<Notice> CalendarWatch::compare(Folder& folder, const std::string& name,
@@ -222,11 +216,8 @@ std::vector<Notice> CalendarWatch::settle(Folder& folder, const std::set<std::st
         std::map<std::string, std::optional<devkit::CalendarFile>> files;
         for (const auto& [name, known] : folder.known)
             files[name]; // gone unless listed
-        {
-            std::lock_guard storeGuard(store_->lock);
-            for (auto& file : store_->files().calendarFiles(folder.path))
-                files[file.name] = std::move(file);
-        }
+        for (auto& file : store_->files().calendarFiles(folder.path))
+            files[file.name] = std::move(file);
         for (const auto& [name, file] : files)
             if (!dirty.count(name)) {
                 auto found = compare(folder, name, file, now, false);

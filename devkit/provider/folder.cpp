@@ -108,14 +108,12 @@ IMAPITable* Folder::calendarTable() {
         devkit::CalendarItem item;
         std::int64_t written;
     };
+    // A watched folder's list is kept from its changes; others are listed. Both keep their own
+    // records: the store's lock is not taken.
     std::vector<devkit::CalendarFile> files;
-    {
-        std::lock_guard guard(store_->lock);
-        // A watched folder's list is kept from its changes; others are listed.
-        if (!store_->calendarLists().visit(
-                path_, [&](const devkit::CalendarFile& file) { files.push_back(file); }))
-            files = store_->files().calendarFiles(path_);
-    }
+    if (!store_->calendarLists().visit(
+            path_, [&](const devkit::CalendarFile& file) { files.push_back(file); }))
+        files = store_->files().calendarFiles(path_);
     auto loaded = std::make_shared<std::vector<Loaded>>();
     const std::int64_t now = unixNow();
     for (const devkit::CalendarFile& file : files) {
