@@ -47,9 +47,9 @@ public:
     }
     ~Session() { stop(); }
 
-    // Starts the program; the time until its window shows a mail. Mails are delivered one
-    // after another from the moment its window exists (those before it watches the Inbox are
-    // not announced), each given 100 ms.
+    // Starts the program; the time until its window shows a mail. Mails are delivered 20 ms
+    // apart from the moment its window exists (those before it watches the Inbox are not
+    // announced) until it shows one of them.
     double start() {
         LARGE_INTEGER begin, end;
         QueryPerformanceCounter(&begin);
@@ -58,8 +58,10 @@ public:
         if (!window)
             throw std::runtime_error("tavinel.exe did not start");
         const ULONGLONG deadline = GetTickCount64() + mailTimeout;
-        while (mail(100) < 0)
-            if (GetTickCount64() > deadline)
+        while (mail(20) < 0)
+            if (wt::controlText(window, IDC_SUBJECT).rfind("mail ", 0) == 0)
+                break; // an earlier one
+            else if (GetTickCount64() > deadline)
                 throw std::runtime_error("no mail was shown");
         QueryPerformanceCounter(&end);
         return milliseconds(begin, end);
