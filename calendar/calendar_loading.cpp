@@ -190,7 +190,7 @@ void readComingReminders(Ticks from, ReminderTable& table) {
         failed("IMAPITable::SeekRow", contents->SeekRow(BOOKMARK_BEGINNING, 0, nullptr)))
         return;
     // Rows added after the count are left for the reload that their notification brings.
-    for (ULONG read = 0; read < rows;) {
+    for (ULONG read = 0; read < rows && !reminderStopRequested();) {
         SRowSet* batch = nullptr;
         if (failed("IMAPITable::QueryRows",
                    contents->QueryRows(std::min<LONG>(rowsPerQuery, LONG(rows - read)), 0, &batch)))
@@ -231,13 +231,14 @@ void freeReminderTable() {
 
 } // namespace
 
-int buildReminderTable(Ticks now) {
-    stopReminderClock(); // the table is never replaced under a clock that reads it
+int rebuildReminderTable(Ticks now) {
     // A table with entries had a clock; nothing was compared when there was none.
     const Ticks from = app->reminderCount > 0 ? std::min<Ticks>(app->reminderCompared, now) : now;
 
     ReminderTable table;
     readComingReminders(from, table);
+    if (reminderStopRequested())
+        return app->reminderCount; // what was read may be cut short: the table stays
     const AnnouncedReminders announced = announcedSince(from);
     if (!announced.empty())
         for (int i = 0; i < table.count; ++i)
@@ -256,7 +257,11 @@ int buildReminderTable(Ticks now) {
     return app->reminderCount;
 }
 
+int buildReminderTable(Ticks now) {
+    stopReminderClock(); // the table is never replaced under a clock that reads it
+    return rebuildReminderTable(now);
+}
+
 void loadCalendar() {
-    if (buildReminderTable(presentTicks()) > 0)
-        startReminderClock();
+    startReminderClock();
 }

@@ -2,13 +2,16 @@
 #pragma once
 #include "reminder_time.h"
 
-// Stops the running reminder clock, builds the reminder table anew from the calendar folder and
-// starts a clock when the table holds reminders. Runs on the main thread: at start-up, and for
-// every change that the calendar sink reports.
+// Starts the reminder clock, which builds the reminder table from the calendar folder on its own
+// thread; returns at once. At start-up; each change that the calendar sink reports then asks
+// the clock to load again (calendar_reload.h).
 void loadCalendar();
 
-// Builds the table as loadCalendar does at the moment `now`, without starting a clock; the
-// number of entries. The reminders come from the moment of the running clock's last complete
-// pass on (from `now` when no clock ran), so none falls between two tables; those the previous
-// table announced stay announced.
+// Builds the table anew at the moment `now`; the number of entries. The reminders come from the
+// moment of the clock's last complete pass on (from `now` while the table was empty), so none
+// falls between two tables; those the previous table announced stay announced. Runs on the
+// clock's thread, which alone reads the table; a stop request leaves the table as it was.
+int rebuildReminderTable(Ticks now);
+
+// The same on the calling thread, the running clock stopped first (no clock is started).
 int buildReminderTable(Ticks now);

@@ -4,6 +4,7 @@
 #include "app/handles.h"
 #include "app/mapi_thread.h"
 #include "app/window_helpers.h"
+#include "calendar_loading.h"
 #include "file_time.h"
 #include "reminder_text.h"
 #include "reminder_window.h"
@@ -44,9 +45,20 @@ HANDLE wakeEvent() {
     return event;
 }
 
-bool stopRequested() {
+// Set to have the clock build its table anew from the calendar folder before its next pass;
+// auto-reset, so that changes reported during a reload are read by one more reload.
+HANDLE reloadEvent() {
+    static const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
+
+} // namespace
+
+bool reminderStopRequested() {
     return app->reminderStop && WaitForSingleObject(app->reminderStop, 0) == WAIT_OBJECT_0;
 }
+
+namespace {
 
 // An item deleted since the table was read: a store may open it with deferred errors and answer
 // only its first read.
@@ -142,7 +154,7 @@ bool reminderPass(Ticks now) {
         const Ticks time = ticksOf(times[i]);
         if (fired[i] || !isDue(time, now))
             continue;
-        if (stopRequested())
+        if (reminderStopRequested())
             return false; // the rest of this pass is left to the next table's clock
         fired[i] = 1;     // before the item is read: a failing item is not retried
         announce(ids[i], sizes[i], time);
@@ -157,13 +169,20 @@ DWORD WINAPI reminderClock(void*) {
         return 0; // traced: no reminder could be read on this thread
     for (;;) {
         trimWorkingSet();
-        const HANDLE waits[] = {app->reminderStop, wakeEvent()};
-        const DWORD woken =
-            WaitForMultipleObjects(wakeEvent() ? 2 : 1, waits, FALSE, untilNextPass());
-        if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 1)
+        // An empty table has nothing to compare: the clock waits for a change or a stop.
+        const HANDLE waits[] = {app->reminderStop, reloadEvent(), wakeEvent()};
+        const DWORD woken = WaitForMultipleObjects(
+            wakeEvent() ? 3 : 2, waits, FALSE, app->reminderCount > 0 ? untilNextPass() : INFINITE);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            rebuildReminderTable(presentTicks());
+            // A reload keeps the rhythm: a pass that fell due meanwhile is made now, so that
+            // a calendar changing all the time still gets its passes.
+            if (reminderStopRequested() || app->reminderCount == 0 || untilNextPass() > 0)
+                continue;
+        } else if (woken != WAIT_TIMEOUT && woken != WAIT_OBJECT_0 + 2)
             return 0;
         const ULONGLONG started = GetTickCount64();
-        // A pass cut short by a stop stays due: the next table's clock makes it at once.
+        // A pass cut short by a stop stays due: the next clock makes it at once.
         if (reminderPass(presentTicks()))
             nextPassDue = started + passInterval;
     }
@@ -178,11 +197,24 @@ void startReminderClock() {
     stopReminderClock();
     if (!app->reminderStop)
         app->reminderStop = CreateEventA(nullptr, TRUE, FALSE, nullptr); // lives with the record
-    // Without a stop event a clock could not be stopped before the next reload: none starts.
     ULONGLONG none = 0; // the first clock's first pass comes an interval after its start
     nextPassDue.compare_exchange_strong(none, GetTickCount64() + passInterval);
-    if (app->reminderStop)
-        app->reminderThread = CreateThread(nullptr, 0, reminderClock, nullptr, 0, nullptr);
+    // Without a stop event a clock could not be stopped, and without the request it would never
+    // read the calendar: none starts.
+    if (!app->reminderStop || !reloadEvent())
+        return;
+    SetEvent(reloadEvent()); // its first work is the table
+    app->reminderThread = CreateThread(nullptr, 0, reminderClock, nullptr, 0, nullptr);
+}
+
+void requestReminderReload() {
+    HANDLE thread = app->reminderThread;
+    // A clock that ended by itself (no MAPI on its thread) is replaced by one that loads.
+    if (!thread || WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 || !reloadEvent()) {
+        startReminderClock();
+        return;
+    }
+    SetEvent(reloadEvent());
 }
 
 void stopReminderClock() {

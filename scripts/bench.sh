@@ -8,14 +8,15 @@
 #   scripts/bench.sh reader [windows (100)]
 #   scripts/bench.sh calendar [items (10000)] [coming (1000)] [reloads (1000)] [idle seconds (60)]
 #   scripts/bench.sh calendar-store [largest calendar (10000)]
+#   scripts/bench.sh calendar-delay [good items (1000)] [large calendar (10000)]
 #   scripts/bench.sh scale [subfolder counts (0 100 1000)]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 which=${1:-all}
 [ $# -gt 0 ] && shift
 case $which in
-store | program | delivery | reading | reader | calendar | calendar-store | scale | all) ;;
-*) echo "usage: $0 [store|program|delivery|reading|reader|calendar|calendar-store|scale|all] [sizes...]" >&2; exit 2 ;;
+store | program | delivery | reading | reader | calendar | calendar-store | calendar-delay | scale | all) ;;
+*) echo "usage: $0 [store|program|delivery|reading|reader|calendar|calendar-store|calendar-delay|scale|all] [sizes...]" >&2; exit 2 ;;
 esac
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" win64
@@ -60,6 +61,10 @@ fi
 if [ "$which" = calendar-store ] || [ "$which" = all ]; then
     echo "== the development store's calendar folder alone (maildirmapi.dll)"
     wine "$bin/calendar_store_bench.exe" "$@" || status=1
+fi
+if [ "$which" = calendar-delay ] || [ "$which" = all ]; then
+    echo "== new mail delayed by calendar work (the program, the development store)"
+    wine "$bin/calendar_delay_bench.exe" "$@" || status=1
 fi
 if [ "$which" = scale ] || [ "$which" = all ]; then
     echo "== the program on stores with many watched folders"

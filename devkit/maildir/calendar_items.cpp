@@ -86,14 +86,27 @@ void CalendarItems::notePastLimits(const CalendarFile& file, CalendarItem& item)
 
 CalendarItem CalendarItems::load(const CalendarFile& file, std::int64_t now, std::int64_t linger) {
     {
-        std::lock_guard guard(lock_);
+        std::unique_lock guard(lock_);
+        // A file another thread is reading is waited for, not read twice: a calendar's first
+        // listing by a table and by its watch would otherwise read every file twice.
+        readDone_.wait(guard, [&] { return !reading_.count(file.file.native()); });
         auto found = cache_.find(file.file.native());
         if (found != cache_.end() && found->second.signature == file.signature) {
             remind(found->second, now, linger);
             notePastLimits(file, found->second.item);
             return found->second.item;
         }
+        reading_.insert(file.file.native());
     }
+    struct Done {
+        CalendarItems& items;
+        const fs::path::string_type& file;
+        ~Done() {
+            std::lock_guard guard(items.lock_);
+            items.reading_.erase(file);
+            items.readDone_.notify_all();
+        }
+    } done{*this, file.file.native()};
     return reload(file, now, linger);
 }
 

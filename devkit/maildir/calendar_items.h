@@ -4,6 +4,7 @@
 #include "appointment.h"
 #include "maildir_store.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace devkit {
 
@@ -82,6 +84,8 @@ private:
     std::unordered_map<fs::path::string_type, bool> reported_; // under lock_
     std::mutex lock_;
     std::unordered_map<fs::path::string_type, Cached> cache_;
+    std::unordered_set<fs::path::string_type> reading_; // by load(), under lock_
+    std::condition_variable readDone_;
 };
 
 // The item's reminder at `now`: its next alarm, counting those passed less than `linger`

@@ -4,6 +4,7 @@
 #include "threads.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace maildir {
 
@@ -41,6 +42,8 @@ struct CalendarWatch::Folder {
     std::set<std::string> dirty; // names changed since they were last looked at
     bool lost = false;           // more changed than was recorded
     bool gone = false;           // the directory is away: no changes are seen until it is back
+    bool priming = true;         // what it held when it was advised is not read yet
+    std::vector<devkit::CalendarFile> unread; // that, as listed then
     ULONGLONG firstChange = 0, lastChange = 0;
 };
 
@@ -85,20 +88,43 @@ bool CalendarWatch::watch(const std::string& path) {
         });
     if (!watched)
         return false;
-    // Changes are seen from here on. Now remember what is there.
+    // Changes are seen from here on. Now remember what is there: listed now, read on the
+    // calendar thread.
     std::lock_guard guard(lock_);
     Folder& folder = folders_.emplace_back();
     folder.path = path;
-    const std::int64_t now = unixNow();
-    {
-        std::lock_guard storeGuard(store_->lock);
-        const auto files = store_->files().calendarFiles(path);
-        for (const auto& file : files)
-            folder.known[file.name] = current(file, now, false);
-        store_->calendarLists().track(path, files);
-    }
-    arm();
+    // Listings keep their own records: the store's lock is not needed, and not taken.
+    folder.unread = store_->files().calendarFiles(path);
+    store_->calendarLists().track(path, folder.unread);
+    SetEvent(wake_);
     return true;
+}
+
+// Reads the files a folder held when it was advised, outside the store's lock and outside the
+// watch's own lock, which the watcher thread takes to note changes (new mail's among them): a
+// calendar of thousands of items, or of costly ones, holds up neither. Changes noted meanwhile
+// wait for the reading; a file among them is reported modified (or deleted) once they are
+// looked at, since what it held when it was listed is not known.
+void CalendarWatch::prime(Folder& folder) {
+    std::vector<devkit::CalendarFile> files;
+    {
+        std::lock_guard guard(lock_);
+        files.swap(folder.unread);
+    }
+    const std::int64_t now = unixNow();
+    std::map<std::string, Known> known;
+    for (const auto& file : files) {
+        if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0)
+            return;
+        known[file.name] = current(file, now, false);
+    }
+    std::lock_guard guard(lock_);
+    for (auto& [name, item] : known) {
+        item.unknown = folder.dirty.count(name) > 0;
+        folder.known[name] = item;
+    }
+    folder.priming = false;
+    arm();
 }
 
 void CalendarWatch::changed(const std::string& path, const std::vector<std::string>& names,
@@ -142,28 +168,20 @@ CalendarWatch::Known CalendarWatch::current(const devkit::CalendarFile& file, st
 
 std::vector<Notice> CalendarWatch::examine(Folder& folder, const std::string& name,
                                            std::int64_t now, bool reported) {
-    std::optional<devkit::CalendarFile> file;
-    {
-        std::lock_guard storeGuard(store_->lock);
-        file = store_->files().findCalendarFile(folder.path, name);
-    }
-    return compare(folder, name, file, now, reported);
+    return compare(folder, name, store_->files().findCalendarFile(folder.path, name), now,
+                   reported);
 }
 
 std::vector<Notice> CalendarWatch::compare(Folder& folder, const std::string& name,
                                            const std::optional<devkit::CalendarFile>& file,
                                            std::int64_t now, bool reported) {
     std::optional<Known> known;
-    {
-        std::lock_guard storeGuard(store_->lock);
-        if (file)
-            known = current(*file, now, reported);
-        else
-            store_->calendar().forget(
-                store_->files().directory(folder.path) /
-                devkit::fs::path(utf8ToWide(name + devkit::calendarExtension)));
-        store_->calendarLists().update(folder.path, name, file);
-    }
+    if (file)
+        known = current(*file, now, reported); // outside the store's lock: it may cost
+    else
+        store_->calendar().forget(store_->files().directory(folder.path) /
+                                  devkit::fs::path(utf8ToWide(name + devkit::calendarExtension)));
+    store_->calendarLists().update(folder.path, name, file);
     auto before = folder.known.find(name);
     if (!file) {
         if (before == folder.known.end())
@@ -175,7 +193,7 @@ std::vector<Notice> CalendarWatch::compare(Folder& folder, const std::string& na
         folder.known[name] = *known;
         return {appointmentNotice(fnevObjectCreated, folder.path, name)};
     }
-    const bool changed = before->second.signature != known->signature ||
+    const bool changed = before->second.unknown || before->second.signature != known->signature ||
                          before->second.digest != known->digest ||
                          before->second.reminder != known->reminder;
     before->second = *known;
@@ -184,46 +202,40 @@ std::vector<Notice> CalendarWatch::compare(Folder& folder, const std::string& na
     return {appointmentNotice(fnevObjectModified, folder.path, name)};
 }
 
-std::vector<Notice> CalendarWatch::settle(Folder& folder, std::int64_t now) {
+std::vector<Notice> CalendarWatch::settle(Folder& folder, const std::set<std::string>& dirty,
+                                          bool lost, std::int64_t now) {
     std::vector<Notice> notices;
-    for (const std::string& name : folder.dirty) {
+    for (const std::string& name : dirty) {
         auto found = examine(folder, name, now, true);
         notices.insert(notices.end(), found.begin(), found.end());
     }
-    if (folder.lost) {
+    if (lost) {
         // The changes that were lost are not known: every file is compared with what was
         // reported by its size and time of writing, and read again only when they differ, so
         // that a lost batch in a calendar of thousands costs one listing, not a reading of all.
         std::map<std::string, std::optional<devkit::CalendarFile>> files;
         for (const auto& [name, known] : folder.known)
             files[name]; // gone unless listed
-        {
-            std::lock_guard storeGuard(store_->lock);
-            for (auto& file : store_->files().calendarFiles(folder.path))
-                files[file.name] = std::move(file);
-        }
+        for (auto& file : store_->files().calendarFiles(folder.path))
+            files[file.name] = std::move(file);
         for (const auto& [name, file] : files)
-            if (!folder.dirty.count(name)) {
+            if (!dirty.count(name)) {
                 auto found = compare(folder, name, file, now, false);
                 notices.insert(notices.end(), found.begin(), found.end());
             }
-        folder.lost = false;
     }
-    folder.dirty.clear();
-    if (!folder.gone)
-        store_->calendarLists().settled(folder.path);
     return notices;
 }
 
-std::vector<Notice> CalendarWatch::advance(std::int64_t now) {
+std::vector<Notice> CalendarWatch::advance(const std::vector<Folder*>& folders, std::int64_t now) {
     std::vector<Notice> notices;
-    for (Folder& folder : folders_) {
+    for (Folder* folder : folders) {
         std::vector<std::string> due;
-        for (const auto& [name, known] : folder.known)
+        for (const auto& [name, known] : folder->known)
             if (known.movesAt && *known.movesAt <= now)
                 due.push_back(name);
         for (const std::string& name : due) {
-            auto found = examine(folder, name, now, false);
+            auto found = examine(*folder, name, now, false);
             notices.insert(notices.end(), found.begin(), found.end());
         }
     }
@@ -250,13 +262,26 @@ void CalendarWatch::arm() {
 
 void CalendarWatch::run() {
     for (;;) {
+        // Folders advised since: what they hold is read first.
+        for (;;) {
+            Folder* unread = nullptr;
+            {
+                std::lock_guard guard(lock_);
+                for (Folder& folder : folders_)
+                    if (folder.priming && !unread)
+                        unread = &folder;
+            }
+            if (!unread || WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0)
+                break;
+            prime(*unread);
+        }
         HANDLE waits[] = {stop_, wake_, timer_};
         DWORD timeout = INFINITE;
         {
             std::lock_guard guard(lock_);
             const ULONGLONG tick = GetTickCount64();
             for (const Folder& folder : folders_)
-                if (!folder.dirty.empty() || folder.lost) {
+                if ((!folder.dirty.empty() || folder.lost) && !folder.priming) {
                     const ULONGLONG due = std::min(folder.lastChange + quietPeriod,
                                                    folder.firstChange + longestDelay);
                     timeout = std::min<DWORD>(timeout, DWORD(due > tick ? due - tick : 0));
@@ -266,20 +291,41 @@ void CalendarWatch::run() {
         if (result == WAIT_OBJECT_0 || result == WAIT_FAILED)
             return;
 
-        std::vector<Notice> notices;
+        // What is due is taken out under the lock and read outside it: the watcher thread
+        // notes further changes (and announces mail) meanwhile. Only this thread reads and
+        // writes what was reported of each appointment.
+        struct Due {
+            Folder* folder;
+            std::set<std::string> names;
+            bool lost;
+        };
+        std::vector<Due> due;
+        std::vector<Folder*> watched;
         {
             std::lock_guard guard(lock_);
-            const std::int64_t now = unixNow();
             const ULONGLONG tick = GetTickCount64();
-            if (result == WAIT_OBJECT_0 + 2)
-                notices = advance(now);
-            for (Folder& folder : folders_)
-                if ((!folder.dirty.empty() || folder.lost) &&
+            for (Folder& folder : folders_) {
+                watched.push_back(&folder);
+                if ((!folder.dirty.empty() || folder.lost) && !folder.priming &&
                     (tick >= folder.lastChange + quietPeriod ||
-                     tick >= folder.firstChange + longestDelay)) {
-                    auto found = settle(folder, now);
-                    notices.insert(notices.end(), found.begin(), found.end());
-                }
+                     tick >= folder.firstChange + longestDelay))
+                    due.push_back({&folder, std::exchange(folder.dirty, {}),
+                                   std::exchange(folder.lost, false)});
+            }
+        }
+        const std::int64_t now = unixNow();
+        std::vector<Notice> notices;
+        if (result == WAIT_OBJECT_0 + 2)
+            notices = advance(watched, now);
+        for (Due& folder : due) {
+            auto found = settle(*folder.folder, folder.names, folder.lost, now);
+            notices.insert(notices.end(), found.begin(), found.end());
+        }
+        {
+            std::lock_guard guard(lock_);
+            for (Due& folder : due) // current unless changes came meanwhile
+                if (folder.folder->dirty.empty() && !folder.folder->lost && !folder.folder->gone)
+                    store_->calendarLists().settled(folder.folder->path);
             arm();
         }
         if (!notices.empty())

@@ -28,7 +28,8 @@ public:
     CalendarWatch& operator=(const CalendarWatch&) = delete;
 
     // Starts watching a calendar folder; changes from the moment it returns are reported, and
-    // appointments already there are not.
+    // appointments already there are not. What the folder holds is read afterwards, on the
+    // calendar thread.
     bool watch(const std::string& folder);
 
 private:
@@ -38,17 +39,21 @@ private:
         std::uint64_t digest = 0; // of the content: a rewrite may keep the signature
         std::optional<std::int64_t> reminder;
         std::optional<std::int64_t> movesAt;
+        bool unknown = false; // changed before it was first looked at: what it held is not known
     };
     struct Folder;
 
     void run();
+    // On the calendar thread: reads what a newly watched folder holds.
+    void prime(Folder& folder);
     // On the watcher thread: notes the names that changed, for the calendar thread. `gone`:
     // the directory is away, and watched again only when it comes back.
     void changed(const std::string& folder, const std::vector<std::string>& names, bool lost,
                  bool gone);
     // Compares what the names (or, after lost changes, the whole folder) are now with what was
     // reported, and records the difference.
-    std::vector<Notice> settle(Folder& folder, std::int64_t now);
+    std::vector<Notice> settle(Folder& folder, const std::set<std::string>& dirty, bool lost,
+                               std::int64_t now);
     // `reported`: a change to the name was reported, so its file is read again even when its
     // size and time of writing are the same.
     std::vector<Notice> examine(Folder& folder, const std::string& name, std::int64_t now,
@@ -57,7 +62,7 @@ private:
     std::vector<Notice> compare(Folder& folder, const std::string& name,
                                 const std::optional<devkit::CalendarFile>& file, std::int64_t now,
                                 bool reported);
-    std::vector<Notice> advance(std::int64_t now);
+    std::vector<Notice> advance(const std::vector<Folder*>& folders, std::int64_t now);
     void arm();
     Known current(const devkit::CalendarFile& file, std::int64_t now, bool reported);
 

@@ -68,17 +68,19 @@ STDMETHODIMP Folder::GetContentsTable(ULONG, LPMAPITABLE* table) {
         return MAPI_E_INVALID_PARAMETER;
     std::vector<Properties> rows;
     auto uniques = std::make_shared<std::vector<std::string>>();
+    bool calendar = false;
     {
         std::lock_guard guard(store_->lock);
-        if (store_->files().isCalendar(path_)) {
-            *table = calendarTable();
-            return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
-        }
-        if (store_->files().isMaildir(path_))
+        calendar = store_->files().isCalendar(path_);
+        if (!calendar && store_->files().isMaildir(path_))
             for (const auto& message : store_->files().messages(path_)) {
                 rows.push_back(store_->messageKeys(path_, message));
                 uniques->push_back(message.unique);
             }
+    }
+    if (calendar) {
+        *table = calendarTable();
+        return *table ? S_OK : MAPI_E_NOT_ENOUGH_MEMORY;
     }
     *table = make<Table>(
         std::move(rows),
@@ -98,26 +100,31 @@ STDMETHODIMP Folder::GetContentsTable(ULONG, LPMAPITABLE* table) {
 // The appointments of a calendar folder as they are now; those that cannot be read are left
 // out. A calendar may hold many thousands while a program asks for the few coming reminders:
 // each row holds at first what a program restricts and sorts on, and is made whole only when
-// more of it is asked for. Files that have not changed are not read again.
+// more of it is asked for. Files that have not changed are not read again, and those that are
+// read are read outside the store's lock: a large or costly calendar holds up no other caller
+// of the store (a new mail's reading among them).
 IMAPITable* Folder::calendarTable() {
     struct Loaded {
         devkit::CalendarItem item;
         std::int64_t written;
     };
+    // A watched folder's list is kept from its changes; others are listed. Both keep their own
+    // records: the store's lock is not taken.
+    std::vector<devkit::CalendarFile> files;
+    if (!store_->calendarLists().visit(
+            path_, [&](const devkit::CalendarFile& file) { files.push_back(file); }))
+        files = store_->files().calendarFiles(path_);
     auto loaded = std::make_shared<std::vector<Loaded>>();
-    std::vector<Properties> rows;
     const std::int64_t now = unixNow();
-    const auto add = [&](const devkit::CalendarFile& file) {
+    for (const devkit::CalendarFile& file : files) {
         devkit::CalendarItem item = store_->calendar().load(file, now, store_->reminderLinger);
-        if (!item.appointment)
-            return;
-        rows.push_back(store_->appointmentKeys(path_, item));
-        loaded->push_back({std::move(item), file.written});
-    };
-    // A watched folder's list is kept from its changes; others are listed.
-    if (!store_->calendarLists().visit(path_, add))
-        for (const auto& file : store_->files().calendarFiles(path_))
-            add(file);
+        if (item.appointment)
+            loaded->push_back({std::move(item), file.written});
+    }
+    std::vector<Properties> rows;
+    rows.reserve(loaded->size());
+    for (const Loaded& item : *loaded)
+        rows.push_back(store_->appointmentKeys(path_, item.item));
     return make<Table>(
         std::move(rows),
         std::vector<ULONG>{PR_ENTRYID, PR_SUBJECT, PROP_TAG(PT_SYSTIME, named::reminderTime),

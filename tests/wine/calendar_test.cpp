@@ -119,10 +119,15 @@ TEST_F(Calendar, TheTableHoldsTheComingRemindersInAscendingOrder) {
         << "the reminder that passed before the load is not announced";
 }
 
-TEST_F(Calendar, AnEmptyCalendarStartsNoClock) {
+// The clock reads the calendar on its own thread: an empty calendar leaves it waiting, and a
+// change then asks it to read again.
+TEST_F(Calendar, AnEmptyCalendarIsReadAgainWhenAnItemComes) {
     loadCalendar();
+    wt::pumpFor(500);
     EXPECT_EQ(app->reminderCount, 0);
-    EXPECT_EQ(app->reminderThread, nullptr);
+    add("Later", day + 9 * hour);
+    reloadCalendar();
+    EXPECT_TRUE(wt::pumpUntil([] { return app->reminderCount == 1; }));
 }
 
 TEST_F(Calendar, AReminderIsAnnouncedOnceInItsMinuteWithItsThreeLines) {
@@ -280,9 +285,9 @@ TEST_F(Calendar, ChangedAndRemovedAppointments) {
     EXPECT_EQ(shown(2), (Lines{"Appointment: Kept", "Appointment: Moved"}));
 }
 
-// A store that calls the calendar sink on a thread of its own: the reload is handed to the
-// window's thread, and the store's thread does not wait for it.
-TEST_F(Calendar, ChangeReportedOnAnotherThreadReloadsOnTheWindowsThread) {
+// A store that calls the calendar sink on a thread of its own: the change is handed to the
+// window's thread, which has the clock reload, and the store's thread does not wait for it.
+TEST_F(Calendar, ChangeReportedOnAnotherThreadIsHandedToTheWindowsThread) {
     add("Later", day + 9 * hour);
     AdviseSink sink(kit.window, AdviseSink::calendarSink);
     NOTIFICATION changed{};
@@ -354,14 +359,16 @@ TEST_F(Calendar, TheClockStopsAtOnceAndAReloadStartsAnother) {
     add("Far ahead", day + 10 * hour);
     loadCalendar();
     ASSERT_NE(app->reminderThread, nullptr);
+    ASSERT_TRUE(wt::pumpUntil([] { return app->reminderCount == 1; }));
     const ULONGLONG before = GetTickCount64();
     stopReminderClock();
     EXPECT_LT(GetTickCount64() - before, 2000u) << "without waiting out the 20-second sleep";
     EXPECT_EQ(app->reminderThread, nullptr);
 
+    add("Near", day + 9 * hour);
     loadCalendar();
     EXPECT_NE(app->reminderThread, nullptr);
-    EXPECT_EQ(app->reminderCount, 1);
+    EXPECT_TRUE(wt::pumpUntil([] { return app->reminderCount == 2; })) << "the new clock loads";
 }
 
 // A shared room calendar reminding of many meetings in one minute: the windows share one thread
@@ -432,7 +439,7 @@ TEST_F(CalendarWithMarshalledCalls, AReloadWhileTheClockIsInsideAStoreCallComple
     const std::int64_t now = std::time(nullptr);
     add("Due", now + 5);
     loadCalendar();
-    ASSERT_NE(app->reminderThread, nullptr);
+    ASSERT_TRUE(wt::pumpUntil([] { return app->reminderCount == 1; })) << "loaded by the clock";
     // Without dispatching: the clock's first pass, 20 s after its start, opens the due item
     // and waits in that call for this thread.
     Sleep(23000);
@@ -468,6 +475,31 @@ TEST_F(Calendar, CalendarLoadingTracesItsFailedCalls) {
     }
     kit.store.setFaults({});
     EXPECT_EQ(load(day), 1);
+}
+
+// The calendar is read on the clock's thread, and the store reads an item outside its lock:
+// a new mail is shown while the calendar's reading waits inside the store (held here between
+// its check and its reading, as a slow disk or a costly item would hold it).
+TEST_F(Calendar, ANewMailIsShownWhileTheCalendarIsBeingRead) {
+    add("Later", day + 9 * hour);
+    const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, devkit::kReadHeldEvent);
+    const HANDLE resume = CreateEventW(nullptr, TRUE, FALSE, devkit::kReadResumeEvent);
+    ResetEvent(held);
+    ResetEvent(resume);
+    kit.store.setFaults("File::read#1=0x80004005"); // the item's reading: the mail is not read yet
+    Sleep(300);                                     // the store follows its settings
+    const std::string before = kit.senderLine();
+    const ULONGLONG start = GetTickCount64();
+    loadCalendar();
+    EXPECT_EQ(WaitForSingleObject(held, 5000), DWORD(WAIT_OBJECT_0));
+    kit.deliver("Ann <ann@example.org>", "While the calendar is read");
+    EXPECT_TRUE(kit.waitForSenderLine(before, 5000));
+    EXPECT_LT(GetTickCount64() - start, 1500u) << "the reading is held for 10 s";
+    SetEvent(resume);
+    EXPECT_TRUE(wt::pumpUntil([] { return app->reminderCount == 1; }));
+    kit.store.setFaults({});
+    CloseHandle(held);
+    CloseHandle(resume);
 }
 
 } // namespace
