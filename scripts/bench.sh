@@ -8,7 +8,7 @@
 #   scripts/bench.sh reader [windows (100)]
 #   scripts/bench.sh calendar [items (10000)] [coming (1000)] [reloads (1000)] [idle seconds (60)]
 #   scripts/bench.sh calendar-store [largest calendar (10000)]
-#   scripts/bench.sh calendar-delay [good items (1000)] [large calendar (10000)]
+#   scripts/bench.sh calendar-delay [good items (1000)] [large calendar (10000)] [start-up: only that]
 #   scripts/bench.sh scale [subfolder counts (0 100 1000)]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

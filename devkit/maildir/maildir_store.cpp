@@ -677,17 +677,37 @@ template <typename Visit> void listOne(const fs::path& file, Visit visit) {
 
 } // namespace
 
-std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) const {
+namespace {
+
+std::vector<CalendarFile> listCalendar(const fs::path& dir) {
     std::vector<CalendarFile> found;
-    const fs::path dir = directory(folder);
     listDirectory(dir, [&](const fs::path& file, std::uint64_t size, std::int64_t written) {
         if (auto name = calendarName(file))
             found.push_back({std::move(*name), dir / file, signatureOf(size, written), written});
     });
-    keepInside(folder, found, true);
     std::sort(found.begin(), found.end(),
               [](const CalendarFile& a, const CalendarFile& b) { return a.name < b.name; });
     return found;
+}
+
+} // namespace
+
+std::vector<CalendarFile> MaildirStore::calendarFiles(std::string_view folder) const {
+    std::vector<CalendarFile> found = listCalendar(directory(folder));
+    keepInside(folder, found, true);
+    return found;
+}
+
+std::vector<CalendarFile> MaildirStore::calendarFilesUnchecked(std::string_view folder) const {
+    if (!folderExists(folder)) // gone, or a link leading outside
+        return {};
+    return listCalendar(directory(folder));
+}
+
+bool MaildirStore::calendarFileInside(std::string_view folder, const CalendarFile& file) const {
+    std::vector<CalendarFile> one{file};
+    keepInside(folder, one, false);
+    return !one.empty();
 }
 
 std::optional<CalendarFile> MaildirStore::findCalendarFile(std::string_view folder,

@@ -108,6 +108,14 @@ public:
     // One listing of the directory, which also gives each file's size and time of writing.
     // Files leading outside the root are left out, as is every file of a folder that does.
     std::vector<CalendarFile> calendarFiles(std::string_view folder) const;
+    // The same listing with only the folder checked, not each file: listing a large calendar
+    // then takes no time. For a caller that reads the files only through readInside (which
+    // checks the very handle it reads) and names none of them before calendarFileInside has
+    // said it leads inside.
+    std::vector<CalendarFile> calendarFilesUnchecked(std::string_view folder) const;
+    // Whether a listed file of `folder` leads inside the root; what was found is kept while
+    // the file's signature stays the same, as for the listings.
+    bool calendarFileInside(std::string_view folder, const CalendarFile& file) const;
     std::optional<CalendarFile> findCalendarFile(std::string_view folder,
                                                  std::string_view name) const;
     // Writes NAME.ics whole, replacing one of that name; a new unique name when `name` is empty.

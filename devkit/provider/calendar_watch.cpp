@@ -88,13 +88,14 @@ bool CalendarWatch::watch(const std::string& path) {
         });
     if (!watched)
         return false;
-    // Changes are seen from here on. Now remember what is there: listed now, read on the
-    // calendar thread.
+    // Changes are seen from here on. Now remember what is there: listed now, checked and read
+    // on the calendar thread, so that advising a calendar of thousands returns at once. Until
+    // then a table reads the files of this list only through the store's checked reading.
     std::lock_guard guard(lock_);
     Folder& folder = folders_.emplace_back();
     folder.path = path;
     // Listings keep their own records: the store's lock is not needed, and not taken.
-    folder.unread = store_->files().calendarFiles(path);
+    folder.unread = store_->files().calendarFilesUnchecked(path);
     store_->calendarLists().track(path, folder.unread);
     SetEvent(wake_);
     return true;
@@ -116,6 +117,10 @@ void CalendarWatch::prime(Folder& folder) {
     for (const auto& file : files) {
         if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0)
             return;
+        if (!store_->files().calendarFileInside(folder.path, file)) {
+            store_->calendarLists().update(folder.path, file.name, std::nullopt);
+            continue; // leads outside: neither read nor listed
+        }
         known[file.name] = current(file, now, false);
     }
     std::lock_guard guard(lock_);
