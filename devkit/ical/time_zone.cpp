@@ -13,6 +13,36 @@ namespace {
 
 constexpr std::size_t kYearsKept = 8;
 
+// Visits the onsets (instants) of an observance: its onset dates and first onset as they are,
+// and those of its rule from a year before `from` up to `last`, while `budget` lasts. False
+// when the budget ran out first.
+template <typename Visit>
+bool visitOnsets(const Observance& observance, std::int64_t from, std::int64_t last, int& budget,
+                 Visit visit) {
+    for (std::int64_t wall : observance.onsets)
+        visit(wall - observance.offsetFrom);
+    if (!observance.rule) {
+        visit(observance.startWall - observance.offsetFrom);
+        return true;
+    }
+    const std::optional<DateTime> until = observance.rule->until;
+    Recurrence onsets(*observance.rule, observance.startWall, [&](std::int64_t wall) {
+        // UNTIL of a zone's rule is given in UTC (or, loosely, as a wall time).
+        return wall - (until->kind == DateTime::Kind::utc ? observance.offsetFrom : 0) >
+               until->wall;
+    });
+    // The onsets of a moment are in the period before the one holding it.
+    onsets.skipTo(from + observance.offsetFrom - 366 * kSecondsPerDay);
+    for (;;) {
+        if (budget-- <= 0)
+            return false;
+        const auto wall = onsets.next();
+        if (!wall || *wall - observance.offsetFrom > last)
+            return true;
+        visit(*wall - observance.offsetFrom);
+    }
+}
+
 } // namespace
 
 // The offset in force as a UTC year begins, and each change within it, ascending.
@@ -141,30 +171,8 @@ TimeZone::Year TimeZone::yearOf(int year) const {
                 changes.push_back({onset, int(index)});
             }
         };
-        for (std::int64_t wall : observance.onsets)
-            consider(wall - observance.offsetFrom);
-        if (!observance.rule) {
-            consider(observance.startWall - observance.offsetFrom);
-            continue;
-        }
-        const std::optional<DateTime> until = observance.rule->until;
-        Recurrence onsets(*observance.rule, observance.startWall, [&](std::int64_t wall) {
-            // UNTIL of a zone's rule is given in UTC (or, loosely, as a wall time).
-            return wall - (until->kind == DateTime::Kind::utc ? observance.offsetFrom : 0) >
-                   until->wall;
-        });
-        // A year's onsets are in the period before the one holding the year.
-        onsets.skipTo(first + observance.offsetFrom - 366 * kSecondsPerDay);
-        for (;;) {
-            if (budget-- <= 0) {
-                years_->pastLimits = true;
-                break;
-            }
-            const auto wall = onsets.next();
-            if (!wall || *wall - observance.offsetFrom >= end)
-                break;
-            consider(*wall - observance.offsetFrom);
-        }
+        if (!visitOnsets(observance, first, end - 1, budget, consider))
+            years_->pastLimits = true;
     }
     result.base = latestOffset;
     std::sort(changes.begin(), changes.end());
@@ -213,30 +221,9 @@ std::optional<std::int64_t> TimeZone::latestOnset(const Observance& observance,
         if (onset <= utc && (!latest || onset > *latest))
             latest = onset;
     };
-    for (std::int64_t wall : observance.onsets)
-        consider(wall - observance.offsetFrom);
-    if (!observance.rule) {
-        consider(observance.startWall - observance.offsetFrom);
-        return latest;
-    }
-    const std::optional<DateTime> until = observance.rule->until;
-    Recurrence onsets(*observance.rule, observance.startWall, [&](std::int64_t wall) {
-        // UNTIL of a zone's rule is given in UTC (or, loosely, as a wall time).
-        return wall - (until->kind == DateTime::Kind::utc ? observance.offsetFrom : 0) >
-               until->wall;
-    });
-    // A year's onsets are in the period before the one holding the moment.
-    onsets.skipTo(utc + observance.offsetFrom - 366 * kSecondsPerDay);
-    for (int i = 0;; ++i) {
-        if (i == kMaxOnsetsPerYear) {
-            years_->pastLimits = true;
-            break;
-        }
-        const auto wall = onsets.next();
-        if (!wall || *wall - observance.offsetFrom > utc)
-            break;
-        consider(*wall - observance.offsetFrom);
-    }
+    int budget = kMaxOnsetsPerYear;
+    if (!visitOnsets(observance, utc, utc, budget, consider))
+        years_->pastLimits = true;
     return latest;
 }
 

@@ -205,6 +205,40 @@ bool isEnabled(HWND dialog, int controlId) {
     return IsWindowEnabled(GetDlgItem(dialog, controlId));
 }
 
+namespace {
+
+// 32 bits a pixel, top-down: blue, green, red and a spare byte, 0x00RRGGBB read as one
+// little-endian value.
+BITMAPINFO pixelFormat(int width, int height) {
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    return format;
+}
+
+} // namespace
+
+Pixels bitmapPixels(HBITMAP bitmap) {
+    BITMAP size{};
+    if (!GetObjectA(bitmap, sizeof size, &size) || size.bmWidth <= 0 || size.bmHeight <= 0)
+        return {};
+    Pixels pixels;
+    pixels.width = size.bmWidth;
+    pixels.height = size.bmHeight;
+    pixels.rgb.resize(size_t(pixels.width) * pixels.height);
+    BITMAPINFO format = pixelFormat(pixels.width, pixels.height);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, UINT(pixels.height), pixels.rgb.data(), &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (uint32_t& value : pixels.rgb)
+        value &= 0xFFFFFF;
+    return pixels;
+}
+
 Pixels clientPixels(HWND window) {
     RECT client{};
     GetClientRect(window, &client);
@@ -214,13 +248,7 @@ Pixels clientPixels(HWND window) {
     if (pixels.width <= 0 || pixels.height <= 0)
         return {};
 
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = pixels.width;
-    format.bmiHeader.biHeight = -pixels.height; // top-down
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO format = pixelFormat(pixels.width, pixels.height);
     void* bits = nullptr;
     HDC screen = GetDC(window);
     HDC memory = CreateCompatibleDC(screen);
@@ -228,7 +256,6 @@ Pixels clientPixels(HWND window) {
     HGDIOBJ previous = SelectObject(memory, copy);
     BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, 0, 0, SRCCOPY);
     GdiFlush();
-    // Blue, green, red and a spare byte: 0x00RRGGBB read as one little-endian value.
     const auto* values = static_cast<const uint32_t*>(bits);
     pixels.rgb.assign(values, values + size_t(pixels.width) * pixels.height);
     for (uint32_t& value : pixels.rgb)

@@ -66,6 +66,7 @@ struct Pixels {
     uint32_t at(int x, int y) const { return rgb[size_t(y) * width + x]; }
 };
 Pixels clientPixels(HWND window);
+Pixels bitmapPixels(HBITMAP bitmap);
 
 // A child process that is killed if the test leaves it running.
 class Process {

@@ -120,30 +120,20 @@ TEST_F(ReminderWindow, EveryWindowShowsTheAgendaPicture) {
     ASSERT_EQ(windows.size(), 1u);
 
     HBITMAP agenda = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_AGENDA));
-    BITMAP size{};
-    ASSERT_TRUE(GetObjectA(agenda, sizeof size, &size));
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = size.bmWidth;
-    format.bmiHeader.biHeight = -size.bmHeight; // top-down
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    std::vector<uint32_t> expected(size_t(size.bmWidth) * size.bmHeight);
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, agenda, 0, size.bmHeight, expected.data(), &format, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    const wt::Pixels expected = wt::bitmapPixels(agenda);
     DeleteObject(agenda);
+    ASSERT_GT(expected.width, 0);
 
     HWND picture = GetDlgItem(windows[0], -1);
     wt::Pixels shown;
     EXPECT_TRUE(wt::pumpUntil([&] {
         RedrawWindow(picture, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         shown = wt::clientPixels(picture);
-        if (shown.width < size.bmWidth || shown.height < size.bmHeight)
+        if (shown.width < expected.width || shown.height < expected.height)
             return false;
-        for (int y = 0; y < size.bmHeight; ++y)
-            for (int x = 0; x < size.bmWidth; ++x)
-                if (shown.at(x, y) != (expected[size_t(y) * size.bmWidth + x] & 0xFFFFFF))
+        for (int y = 0; y < expected.height; ++y)
+            for (int x = 0; x < expected.width; ++x)
+                if (shown.at(x, y) != expected.at(x, y))
                     return false;
         return true;
     })) << "shown "

@@ -1,6 +1,7 @@
 #include "appointment.h"
 
 #include "calendar_text.h"
+#include "parsed_appointment.h"
 
 #include <gtest/gtest.h>
 
@@ -10,19 +11,9 @@ namespace {
 using test::alarm;
 using test::calendar;
 using test::event;
+using test::nextAt;
+using test::parsed;
 using test::utc;
-
-Appointment parsed(const std::string& text) {
-    std::string error;
-    auto appointment = Appointment::parse(text, error);
-    EXPECT_TRUE(appointment) << error;
-    return appointment ? std::move(*appointment) : Appointment();
-}
-
-std::int64_t nextAt(const Appointment& appointment, std::int64_t moment) {
-    const auto next = appointment.nextAlarm(moment);
-    return next ? next->at : -1;
-}
 
 // Mondays at 09:00 in Berlin from March 2, 2026, reminding 15 minutes before; March 16 is
 // cancelled and March 23 moved to Thursday 26th at 14:00, with its own reminder.

@@ -3,6 +3,7 @@
 
 #include "calendar_text.h"
 #include "hostile_text.h"
+#include "parsed_appointment.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +15,9 @@ namespace {
 using test::alarm;
 using test::calendar;
 using test::event;
+using test::nextAt;
+using test::parsed;
 using test::utc;
-
-Appointment parsed(const std::string& text) {
-    std::string error;
-    auto appointment = Appointment::parse(text, error);
-    EXPECT_TRUE(appointment) << error;
-    return appointment ? std::move(*appointment) : Appointment();
-}
-
-std::int64_t nextAt(const Appointment& appointment, std::int64_t moment) {
-    const auto next = appointment.nextAlarm(moment);
-    return next ? next->at : -1;
-}
 
 std::int64_t lastAt(const Appointment& appointment, std::int64_t moment) {
     const auto last = appointment.lastAlarmBefore(moment);

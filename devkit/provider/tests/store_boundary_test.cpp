@@ -27,6 +27,20 @@ ULONG rowCount(IMAPIFolder* folder, bool hierarchy) {
     return count;
 }
 
+// An appointment of half an hour with a reminder, as the kit writes one.
+std::string appointmentText(const char* summary) {
+    std::string error;
+    return devkit::composeAppointment({.summary = summary,
+                                       .location = {},
+                                       .start = 1900000000,
+                                       .minutes = 30,
+                                       .zone = "UTC",
+                                       .alarmMinutesBefore = 15,
+                                       .rule = {}},
+                                      error)
+        .value();
+}
+
 HRESULT deleteMessage(IMAPIFolder* folder, Bytes id) {
     SBinary binary{ULONG(id.size()), id.data()};
     ENTRYLIST list{1, &binary};
@@ -126,16 +140,7 @@ TEST_F(StoreBoundary, FolderHoldingALinkKeepsWhatItLeadsTo) {
 }
 
 TEST_F(StoreBoundary, LinkedAppointmentsAreNotListedServedOrDeleted) {
-    std::string error;
-    const std::string text = devkit::composeAppointment({.summary = "private",
-                                                         .location = {},
-                                                         .start = 1900000000,
-                                                         .minutes = 30,
-                                                         .zone = "UTC",
-                                                         .alarmMinutesBefore = 15,
-                                                         .rule = {}},
-                                                        error)
-                                 .value();
+    const std::string text = appointmentText("private");
     const auto outsideItem = outside / "private.ics";
     std::ofstream(outsideItem, std::ios::binary) << text;
     const std::string calendar = "IPM_SUBTREE/Calendar";
@@ -205,22 +210,10 @@ TEST_F(StoreBoundary, AFileSwappedForALinkBetweenCheckAndReadIsNotReadThroughIt)
     std::filesystem::rename(delivered, inboxDir() / "cur" / (real + ";2,S")); // read already
     const auto message = fixture.files().findMessage(fixture.inbox(), real).value().file;
     const std::string calendar = "IPM_SUBTREE/Calendar";
-    std::string error;
-    const auto appointment = [&](const char* summary) {
-        return devkit::composeAppointment({.summary = summary,
-                                           .location = {},
-                                           .start = 1900000000,
-                                           .minutes = 30,
-                                           .zone = "UTC",
-                                           .alarmMinutesBefore = 15,
-                                           .rule = {}},
-                                          error)
-            .value();
-    };
-    fixture.files().putCalendarFile(calendar, appointment("Inside"), "team");
+    fixture.files().putCalendarFile(calendar, appointmentText("Inside"), "team");
     const auto item = fixture.files().findCalendarFile(calendar, "team").value().file;
     const auto outsideItem = outside / "private.ics";
-    std::ofstream(outsideItem, std::ios::binary) << appointment("Outside");
+    std::ofstream(outsideItem, std::ios::binary) << appointmentText("Outside");
 
     // Read once unheld: what the store has to catch up with in its settings is caught up.
     ASSERT_EQ(subjectOf(fixture.openMessage(fixture.messageId(fixture.inbox(), real)).get()),
